@@ -1,0 +1,54 @@
+// Cost of evaluating one trial configuration of the walk: the local energy
+// and psi, either as the two separate model calls or as one evaluation.
+#include <benchmark/benchmark.h>
+
+#include <random>
+#include <vector>
+
+#include "model/constants.h"
+#include "model/evaluation.h"
+#include "model/local_energy.h"
+#include "model/orbital_length.h"
+#include "model/wave_function.h"
+
+namespace {
+
+constexpr vmc::model_constants k = vmc::make_constants();
+constexpr float s = 0.74f;
+
+std::vector<vmc::coords> configurations() {
+  std::mt19937 gen(1);
+  std::uniform_real_distribution<float> u(-1.0f, 1.0f);
+  std::vector<vmc::coords> v(4096);
+  for (vmc::coords& r : v) {
+    for (float& x : r) x = u(gen);
+    r[2] -= s / 2;
+    r[5] += s / 2;
+  }
+  return v;
+}
+
+void ElocalThenPhi(benchmark::State& state) {
+  const auto v = configurations();
+  const float a = vmc::apar<vmc::exp_double>(k.abohr, s, vmc::apar_start::abohr);
+  std::size_t i = 0;
+  for (auto _ : state) {
+    const vmc::coords& r = v[i++ & 4095];
+    benchmark::DoNotOptimize(vmc::elocal<vmc::exp_double>(r, a, k.alfa, k.beta, s, k.e2, k.hbm));
+    benchmark::DoNotOptimize(vmc::phi<vmc::exp_double>(r, a, k.alfa, k.beta, s));
+  }
+}
+BENCHMARK(ElocalThenPhi);
+
+void CombinedEvaluation(benchmark::State& state) {
+  const auto v = configurations();
+  const float a = vmc::apar<vmc::exp_double>(k.abohr, s, vmc::apar_start::abohr);
+  std::size_t i = 0;
+  for (auto _ : state) {
+    const vmc::coords& r = v[i++ & 4095];
+    benchmark::DoNotOptimize(vmc::evaluate<vmc::exp_double>(r, a, k.alfa, k.beta, s, k.e2, k.hbm));
+  }
+}
+BENCHMARK(CombinedEvaluation);
+
+}  // namespace

@@ -1,0 +1,54 @@
+#include "output/interrupt_cleanup.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <climits>
+#include <cstring>
+
+namespace vmc {
+namespace {
+
+// Fixed storage only: the signal handler may touch nothing that allocates.
+constexpr int slots = 16;
+char paths[slots][PATH_MAX];
+std::atomic<bool> used[slots];
+
+extern "C" void on_interrupt(int sig) {
+  for (int i = 0; i < slots; ++i) {
+    if (used[i].load()) ::unlink(paths[i]);
+  }
+  ::_exit(128 + sig);
+}
+
+}  // namespace
+
+void remove_temporaries_on_interrupt() {
+  struct sigaction sa;
+  std::memset(&sa, 0, sizeof sa);
+  sa.sa_handler = on_interrupt;
+  sigfillset(&sa.sa_mask);  // one handler at a time
+  ::sigaction(SIGINT, &sa, nullptr);
+  ::sigaction(SIGTERM, &sa, nullptr);
+  ::sigaction(SIGHUP, &sa, nullptr);
+}
+
+int register_temporary(const char* path) noexcept {
+  if (std::strlen(path) >= PATH_MAX) return -1;
+  // Slots are taken and given back by the program's main thread only.
+  for (int i = 0; i < slots; ++i) {
+    if (!used[i].load()) {
+      std::strcpy(paths[i], path);
+      used[i].store(true);
+      return i;
+    }
+  }
+  return -1;
+}
+
+void unregister_temporary(int slot) noexcept {
+  if (slot >= 0) used[slot].store(false);
+}
+
+}  // namespace vmc

@@ -1,0 +1,16 @@
+#pragma once
+
+namespace vmc {
+
+// On SIGINT or SIGTERM, removes the temporary files of every output file that
+// is still open and ends the program with status 128 + the signal number, so
+// an interrupted run leaves the previous run's files as they were.
+void remove_temporaries_on_interrupt();
+
+// Records path as a temporary to remove on interruption; returns its slot,
+// or -1 when every slot is taken (the file is then only removed by its owner).
+int register_temporary(const char* path) noexcept;
+// Forgets the temporary in slot (no effect for -1).
+void unregister_temporary(int slot) noexcept;
+
+}  // namespace vmc

@@ -1,0 +1,50 @@
+#include "output/program.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <exception>
+#include <string>
+
+#include "output/interrupt_cleanup.h"
+#include "output/io_error.h"
+
+namespace vmc {
+namespace {
+
+bool is_open(int fd) { return ::fcntl(fd, F_GETFD) != -1 || errno != EBADF; }
+
+void report(std::string_view program, std::string_view message) {
+  std::string line(program);
+  line += ": ";
+  line += message;
+  line += '\n';
+  // Nothing more can be done if standard error itself fails.
+  [[maybe_unused]] const ssize_t n = ::write(2, line.data(), line.size());
+}
+
+}  // namespace
+
+int run_program(std::string_view program, const std::function<void()>& body) {
+  // A closed standard error would let the next opened data file take its
+  // descriptor, and an error message would then land in the data.
+  if (!is_open(2)) ::open("/dev/null", O_WRONLY);
+  try {
+    if (!is_open(1)) throw io_error("standard output", EBADF);
+    // A vanished reader shows up as a failed write with a reason, not as a
+    // silent death by SIGPIPE.
+    ::signal(SIGPIPE, SIG_IGN);
+    remove_temporaries_on_interrupt();
+    body();
+    return 0;
+  } catch (const std::exception& e) {
+    report(program, e.what());
+  } catch (...) {
+    report(program, "unexpected failure");
+  }
+  return 1;
+}
+
+}  // namespace vmc

@@ -1,0 +1,153 @@
+#include "program_runner.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace vmc::testing {
+
+outcome run(const std::string& program, const std::filesystem::path& dir, const launch& how) {
+  int in[2], out[2], err[2];
+  if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) throw std::runtime_error("pipe");
+  const pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork");
+  if (pid == 0) {
+    dup2(in[0], 0);
+    dup2(err[1], 2);
+    if (!how.stdout_path.empty()) {
+      const int fd = open(how.stdout_path.c_str(), O_WRONLY);
+      dup2(fd, 1);
+      close(fd);
+    } else {
+      dup2(out[1], 1);
+    }
+    for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
+    if (how.close_stdout) close(1);
+    if (how.close_stdin) close(0);
+    if (chdir(dir.c_str()) != 0) _exit(126);
+    for (const auto& [k, v] : how.env) setenv(k.c_str(), v.c_str(), 1);
+    if (how.unprivileged && geteuid() == 0) {
+      if (setgid(65534) != 0 || setuid(65534) != 0) _exit(126);
+    }
+    signal(SIGPIPE, SIG_DFL);
+    execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(in[0]);
+  close(out[1]);
+  close(err[1]);
+  // Feed the input, then read both outputs until the program closes them.
+  signal(SIGPIPE, SIG_IGN);
+  [[maybe_unused]] ssize_t w = write(in[1], how.input.data(), how.input.size());
+  close(in[1]);
+
+  outcome result;
+  const auto start = std::chrono::steady_clock::now();
+  bool interrupted = how.interrupt_after_ms < 0;
+  pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+  int open_fds = 2;
+  while (open_fds > 0) {
+    int timeout = -1;
+    if (!interrupted) {
+      const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+                               std::chrono::steady_clock::now() - start)
+                               .count();
+      timeout = std::max<int>(0, how.interrupt_after_ms - static_cast<int>(elapsed));
+    }
+    const int n = poll(fds, 2, timeout);
+    if (n == 0 && !interrupted) {
+      kill(pid, how.interrupt_signal);
+      interrupted = true;
+      continue;
+    }
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd >= 0 && (fds[i].revents & (POLLIN | POLLHUP))) {
+        char buf[65536];
+        const ssize_t got = read(fds[i].fd, buf, sizeof buf);
+        if (got <= 0) {
+          close(fds[i].fd);
+          fds[i].fd = -1;
+          --open_fds;
+        } else {
+          (i == 0 ? result.out : result.err).append(buf, static_cast<std::size_t>(got));
+        }
+      }
+    }
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return result;
+}
+
+temp_dir::temp_dir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "vmc-test-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp");
+  path_ = pattern;
+  // Open to every user, so that a program run as nobody can work here.
+  std::filesystem::permissions(path_, std::filesystem::perms::all);
+}
+
+temp_dir::~temp_dir() {
+  std::error_code ec;
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::add, ec);
+  std::filesystem::remove_all(path_, ec);
+}
+
+std::string read_file(const std::filesystem::path& p) {
+  std::ifstream f(p, std::ios::binary);
+  if (!f) throw std::runtime_error("cannot read " + p.string());
+  std::ostringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+void write_file(const std::filesystem::path& p, const std::string& text) {
+  std::ofstream f(p, std::ios::binary);
+  f << text;
+  if (!f) throw std::runtime_error("cannot write " + p.string());
+}
+
+std::vector<std::string> lines(const std::string& text) {
+  std::vector<std::string> v;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) {
+      v.push_back(text.substr(start));
+      break;
+    }
+    v.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return v;
+}
+
+std::vector<std::string> items(const std::string& record) {
+  std::vector<std::string> v;
+  std::istringstream s(record);
+  std::string item;
+  while (s >> item) v.push_back(item);
+  return v;
+}
+
+std::vector<std::string> entries(const std::filesystem::path& dir) {
+  std::vector<std::string> v;
+  for (const auto& e : std::filesystem::directory_iterator(dir)) {
+    v.push_back(e.path().filename().string());
+  }
+  std::sort(v.begin(), v.end());
+  return v;
+}
+
+}  // namespace vmc::testing

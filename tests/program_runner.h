@@ -1,0 +1,54 @@
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace vmc::testing {
+
+// How a program is started for a whole-program test.
+struct launch {
+  std::string input;                    // fed to standard input
+  std::string stdout_path;              // standard output goes here instead of a pipe
+  bool close_stdout = false;            // start with descriptor 1 closed
+  bool close_stdin = false;             // start with descriptor 0 closed
+  bool unprivileged = false;            // run as nobody when started as root
+  std::map<std::string, std::string> env;  // added to the environment
+  int interrupt_after_ms = -1;          // send interrupt_signal after this long
+  int interrupt_signal = 2;
+};
+
+struct outcome {
+  int status = -1;  // exit status, or 128 + signal when killed
+  std::string out;
+  std::string err;
+};
+
+// Runs program in dir and waits for it.
+outcome run(const std::string& program, const std::filesystem::path& dir, const launch& how = {});
+
+// A fresh directory under the system's temporary directory, removed with its
+// contents when the object goes.
+class temp_dir {
+ public:
+  temp_dir();
+  ~temp_dir();
+  temp_dir(const temp_dir&) = delete;
+  temp_dir& operator=(const temp_dir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+std::string read_file(const std::filesystem::path& p);
+void write_file(const std::filesystem::path& p, const std::string& text);
+std::vector<std::string> lines(const std::string& text);
+// The blank-separated items of one record (the leading blank dropped).
+std::vector<std::string> items(const std::string& record);
+// Names of the entries of dir, sorted.
+std::vector<std::string> entries(const std::filesystem::path& dir);
+
+}  // namespace vmc::testing

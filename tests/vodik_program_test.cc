@@ -1,0 +1,171 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <string>
+
+#include "program_runner.h"
+#include "vodik/scan.h"
+
+// Whole runs of the vodik program: the real 45-pass scan, checked record by
+// record, and runs that fail.
+
+namespace vmc {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::entries;
+using testing::items;
+using testing::lines;
+using testing::read_file;
+using testing::temp_dir;
+using testing::write_file;
+
+const std::string vodik_program = VODIK_PROGRAM;
+
+// One real run of the whole program, and one more on a single thread.
+class VodikRun : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    all_ = new temp_dir;
+    one_ = new temp_dir;
+    result_ = testing::run(vodik_program, all_->path());
+    testing::launch single;
+    single.env["OMP_NUM_THREADS"] = "1";
+    single_result_ = testing::run(vodik_program, one_->path(), single);
+  }
+  static void TearDownTestSuite() {
+    delete all_;
+    delete one_;
+  }
+  static temp_dir* all_;
+  static temp_dir* one_;
+  static testing::outcome result_;
+  static testing::outcome single_result_;
+};
+temp_dir* VodikRun::all_ = nullptr;
+temp_dir* VodikRun::one_ = nullptr;
+testing::outcome VodikRun::result_;
+testing::outcome VodikRun::single_result_;
+
+TEST_F(VodikRun, EndsCleanlyWithOneConsoleAndOneEnergyRecordPerSeparation) {
+  EXPECT_EQ(result_.status, 0);
+  EXPECT_EQ(result_.err, "");
+  const auto console = lines(result_.out);
+  const auto energ = lines(read_file(*all_ / "energ.dat"));
+  const std::vector<float> s = scan_separations();
+  ASSERT_EQ(console.size(), 45u);
+  ASSERT_EQ(energ.size(), 45u);
+  double accepted = 0;
+  for (std::size_t p = 0; p < 45; ++p) {
+    const auto c = items(console[p]);
+    ASSERT_EQ(c.size(), 6u);
+    EXPECT_EQ(console[p].rfind(" separacia=  ", 0), 0u);
+    EXPECT_EQ(c[2], "E=");
+    EXPECT_EQ(c[4], "ratio");
+    EXPECT_EQ(std::stof(c[1]), s[p]);
+    const float e = std::stof(c[3]);
+    EXPECT_TRUE(std::isfinite(e));
+    const float ratio = std::stof(c[5]);
+    EXPECT_GT(ratio, 0.3f);
+    EXPECT_LT(ratio, 0.8f);
+    EXPECT_EQ(energ[p], " " + c[1] + " " + c[3]);
+    accepted += std::round(static_cast<double>(ratio) * 100000.0);
+  }
+  const auto e1 = lines(read_file(*all_ / "elektrony1.dat"));
+  const auto e2 = lines(read_file(*all_ / "elektrony2.dat"));
+  EXPECT_EQ(static_cast<double>(e1.size()), accepted);
+  EXPECT_EQ(e2.size(), e1.size());
+  EXPECT_EQ(items(e1.front()).size(), 2u);
+}
+
+TEST_F(VodikRun, GivesABoundMoleculeAboveTheExactEnergy) {
+  const auto energ = lines(read_file(*all_ / "energ.dat"));
+  float lowest = 0, at = 0;
+  for (const std::string& r : energ) {
+    const auto v = items(r);
+    if (std::stof(v[1]) < lowest) {
+      lowest = std::stof(v[1]);
+      at = std::stof(v[0]);
+    }
+  }
+  // The exact minimum is -31.93 eV at 0.74 A; two atoms apart lie at -27.19 eV.
+  EXPECT_GT(lowest, -31.93f);
+  EXPECT_LT(lowest, -29.0f);
+  EXPECT_GT(at, 0.55f);
+  EXPECT_LT(at, 1.0f);
+}
+
+TEST_F(VodikRun, IsIdenticalToTheBitOnOneThread) {
+  EXPECT_EQ(single_result_.status, 0);
+  EXPECT_EQ(single_result_.out, result_.out);
+  for (const char* name : {"energ.dat", "elektrony1.dat", "elektrony2.dat"}) {
+    EXPECT_TRUE(read_file(*one_ / name) == read_file(*all_ / name)) << name;
+  }
+  EXPECT_EQ(entries(one_->path()), entries(all_->path()));
+}
+
+// A failed run: an error line naming the program and the file, a non-zero
+// status, and the previous run's files as they were, with no temporary left.
+struct failure_case {
+  const char* name;
+  const char* expected_error;
+  void (*prepare)(const fs::path& dir);
+  testing::launch how;
+};
+
+class VodikFailure : public ::testing::TestWithParam<failure_case> {};
+
+TEST_P(VodikFailure, ReportsAndKeepsThePreviousFiles) {
+  const failure_case& c = GetParam();
+  temp_dir dir;
+  write_file(dir / "energ.dat", " 0.3 -15.0\n");
+  write_file(dir / "elektrony2.dat", " 0.1 0.2\n");
+  c.prepare(dir.path());
+  const auto before = entries(dir.path());
+  testing::launch how = c.how;
+  if (how.stdout_path == "full") how.stdout_path = "/dev/full";
+  const testing::outcome r = testing::run(vodik_program, dir.path(), how);
+  EXPECT_NE(r.status, 0);
+  EXPECT_EQ(r.err, std::string(c.expected_error) + "\n");
+  fs::permissions(dir.path(), fs::perms::all);
+  EXPECT_EQ(read_file(dir / "energ.dat"), " 0.3 -15.0\n");
+  EXPECT_EQ(read_file(dir / "elektrony2.dat"), " 0.1 0.2\n");
+  EXPECT_EQ(entries(dir.path()), before);
+}
+
+void nothing(const fs::path&) {}
+void read_only(const fs::path& dir) {
+  fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                           fs::perms::group_exec | fs::perms::others_read |
+                           fs::perms::others_exec);
+}
+void electrons_to_full_device(const fs::path& dir) {
+  fs::create_symlink("/dev/full", dir / "elektrony1.dat");
+}
+
+testing::launch unprivileged() {
+  testing::launch how;
+  how.unprivileged = true;
+  return how;
+}
+testing::launch to_full_device() {
+  testing::launch how;
+  how.stdout_path = "full";
+  return how;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Vodik, VodikFailure,
+    ::testing::Values(
+        failure_case{"ReadOnlyDirectory", "vodik: energ.dat: Permission denied", read_only,
+                     unprivileged()},
+        failure_case{"DataFileOnAFullDevice", "vodik: elektrony1.dat: No space left on device",
+                     electrons_to_full_device, {}},
+        failure_case{"StandardOutputOnAFullDevice",
+                     "vodik: standard output: No space left on device", nothing,
+                     to_full_device()}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace vmc

@@ -1,0 +1,138 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <omp.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <filesystem>
+#include <string>
+
+#include "program_runner.h"
+#include "vodik/scan.h"
+
+namespace vmc {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::entries;
+using testing::items;
+using testing::lines;
+using testing::read_file;
+using testing::temp_dir;
+using testing::write_file;
+
+// Runs the scan in process, inside a temporary working directory.
+class ScanInDirectory : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    previous_ = fs::current_path();
+    fs::current_path(dir_.path());
+  }
+  void TearDown() override { fs::current_path(previous_); }
+
+  std::string scan(const scan_settings& settings) {
+    fs::path stdout_file = dir_ / "console.txt";
+    write_file(stdout_file, "");
+    const int fd = ::open(stdout_file.c_str(), O_WRONLY);
+    {
+      text_stream console(fd, "standard output");
+      run_scan(console, settings);
+      console.flush();
+    }
+    ::close(fd);
+    const std::string out = read_file(stdout_file);
+    fs::remove(stdout_file);
+    return out;
+  }
+
+  temp_dir dir_;
+  fs::path previous_;
+};
+
+TEST(ScanSeparations, RunFrom0_3To2_5InStepsOf0_05) {
+  const std::vector<float> s = scan_separations();
+  ASSERT_EQ(s.size(), 45u);
+  EXPECT_EQ(s.front(), 0.3f);
+  EXPECT_EQ(s[10], 0.8f);
+  EXPECT_EQ(s.back(), 2.5f);
+  for (std::size_t k = 0; k < s.size(); ++k) {
+    EXPECT_EQ(s[k], static_cast<float>(0.3 + 0.05 * static_cast<double>(k)));
+  }
+}
+
+TEST(ScanStart, IsTheFirstSixDeviatesAfterSeedingAroundTheProtons) {
+  ecuyer g;
+  rne2in(g, 5465, 9675);
+  const coords r = start_configuration(g, 0.8f);
+  const float expected[6] = {0.8370012f, 0.1725191f, 0.403345f, -0.5211502f, 0.8212987f, 0.6097924f};
+  for (int i = 0; i < 6; ++i) EXPECT_NEAR(r[i], expected[i], 1e-7f) << i;
+  EXPECT_EQ(g.ix1, ecuyer_advance(ecuyer{5465, 9675}, 6).ix1);
+}
+
+TEST(ScanPass, WritesOneRecordPerAcceptedMoveAndNoneForARejectedOne) {
+  ecuyer g;
+  rne2in(g, 5465, 9675);
+  std::string e1, e2;
+  const pass_report r = run_pass(g, 0.74f, 500, e1, e2);
+  const std::size_t accepted = lines(e1).size();
+  EXPECT_EQ(lines(e2).size(), accepted);
+  EXPECT_GT(accepted, 0u);
+  EXPECT_LT(accepted, 500u);
+  EXPECT_EQ(r.ratio, static_cast<float>(accepted) / 500.0f);
+  EXPECT_EQ(r.s, 0.74f);
+  // 6 + 7 per step deviates were drawn.
+  const ecuyer expected = ecuyer_advance(ecuyer{5465, 9675}, 6 + 7 * 500);
+  EXPECT_EQ(g.ix1, expected.ix1);
+  EXPECT_EQ(g.ix2, expected.ix2);
+  // The first record is the position after the first accepted move, not the start.
+  ecuyer h;
+  rne2in(h, 5465, 9675);
+  const coords start = start_configuration(h, 0.74f);
+  EXPECT_NE(items(lines(e1).front()), (std::vector<std::string>{std::to_string(start[1]),
+                                                                  std::to_string(start[2])}));
+}
+
+TEST_F(ScanInDirectory, WritesOneRecordPerPassAndTheAcceptedPositions) {
+  const std::vector<float> s = {0.5f, 0.74f, 1.5f};
+  const std::string console = scan({3000, s});
+  const auto records = lines(console);
+  ASSERT_EQ(records.size(), 3u);
+  const auto energ = lines(read_file("energ.dat"));
+  ASSERT_EQ(energ.size(), 3u);
+  double accepted = 0;
+  for (std::size_t p = 0; p < 3; ++p) {
+    const auto c = items(records[p]);
+    ASSERT_EQ(c.size(), 6u) << records[p];
+    EXPECT_EQ(records[p].substr(0, 12), " separacia= ");
+    EXPECT_EQ(c[0], "separacia=");
+    EXPECT_EQ(std::stof(c[1]), s[p]);
+    EXPECT_NE(records[p].find(" E=  "), std::string::npos);
+    EXPECT_NE(records[p].find(" ratio   "), std::string::npos);
+    const auto e = items(energ[p]);
+    ASSERT_EQ(e.size(), 2u);
+    EXPECT_EQ(e[0], c[1]);
+    EXPECT_EQ(e[1], c[3]);
+    accepted += std::stod(c[5]) * 3000;
+  }
+  const auto e1 = lines(read_file("elektrony1.dat"));
+  EXPECT_EQ(e1.size(), lines(read_file("elektrony2.dat")).size());
+  EXPECT_EQ(static_cast<double>(e1.size()), std::round(accepted));
+  EXPECT_EQ(entries("."), (std::vector<std::string>{"elektrony1.dat", "elektrony2.dat", "energ.dat"}));
+}
+
+TEST_F(ScanInDirectory, IsTheSameWhateverTheThreadCountAndRun) {
+  const scan_settings settings{2000, {0.3f, 0.6f, 0.9f, 1.2f, 1.5f}};
+  omp_set_num_threads(1);
+  const std::string console1 = scan(settings);
+  const std::string files1 = read_file("energ.dat") + read_file("elektrony1.dat") +
+                             read_file("elektrony2.dat");
+  omp_set_num_threads(3);
+  const std::string console3 = scan(settings);
+  EXPECT_EQ(console3, console1);
+  EXPECT_EQ(read_file("energ.dat") + read_file("elektrony1.dat") + read_file("elektrony2.dat"),
+            files1);
+  omp_set_num_threads(omp_get_num_procs());
+}
+
+}  // namespace
+}  // namespace vmc

@@ -1,0 +1,121 @@
+#include "vodik/scan.h"
+
+#include <atomic>
+#include <exception>
+
+#include "model/constants.h"
+#include "model/evaluation.h"
+#include "model/orbital_length.h"
+#include "model/wave_function.h"
+#include "output/output_file.h"
+
+namespace vmc {
+namespace {
+
+constexpr std::int32_t seed1 = 5465;
+constexpr std::int32_t seed2 = 9675;
+constexpr float g_step = 0.40125f;  // largest displacement of one coordinate, A
+
+}  // namespace
+
+std::vector<float> scan_separations() {
+  std::vector<float> s;
+  for (int k = 0; k <= 44; ++k) s.push_back(static_cast<float>(0.3 + 0.05 * k));
+  return s;
+}
+
+coords start_configuration(ecuyer& g, float s) {
+  coords surel;
+  rnecuy(g, surel, 6);
+  for (float& w : surel) w = 2.0f * w - 1.0f;
+  surel[2] += -s / 2.0f;
+  surel[5] += s / 2.0f;
+  return surel;
+}
+
+pass_report run_pass(ecuyer& g, float s, int steps, std::string& e1, std::string& e2) {
+  constexpr model_constants c = make_constants();
+
+  coords surel = start_configuration(g, s);
+
+  const float a = apar<exp_double>(c.abohr, s, apar_start::abohr);
+  float fi = phi<exp_double>(surel, a, c.alfa, c.beta, s);
+  float sm = 0.0f;
+  float ev = 0.0f;
+  const float am = static_cast<float>(steps);
+
+  coords surel2;
+  std::array<float, 6> u;
+  for (int j = 1; j <= steps; ++j) {
+    // All six coordinates move at once, each by a uniform amount in (-g, g).
+    rnecuy(g, u, 6);
+    for (int i = 0; i < 6; ++i) surel2[i] = surel[i] + (2.0f * u[i] - 1.0f) * g_step;
+    const evaluation trial = evaluate<exp_double>(surel2, a, c.alfa, c.beta, s, c.e2, c.hbm);
+    const float elocn = trial.eloc;
+    const float fin = trial.psi;
+    const float qf = (fin * fin) / (fi * fi);
+    rnecuy(g, u, 1);
+    const float qr = u[0];
+    // Strictly greater: a ratio that is not a number is rejected.
+    if (qf > qr) {
+      fi = fin;
+      ev = ev + elocn;
+      sm = sm + 1.0f;
+      surel = surel2;
+      append_record(e1, surel[1], surel[2]);
+      append_record(e2, surel[4], surel[5]);
+    }
+  }
+  return {s, ev / sm, sm / am};
+}
+
+void run_scan(text_stream& console, const scan_settings& settings) {
+  ecuyer seeded;
+  rne2in(seeded, seed1, seed2);
+  const std::uint64_t draws_per_pass = 6 + 7 * static_cast<std::uint64_t>(settings.steps);
+
+  output_file energ("energ.dat");
+  output_file elektrony1("elektrony1.dat");
+  output_file elektrony2("elektrony2.dat");
+
+  const int passes = static_cast<int>(settings.separations.size());
+  std::exception_ptr failure;
+  std::atomic<bool> failed{false};
+
+#pragma omp parallel for ordered schedule(dynamic, 1)
+  for (int p = 0; p < passes; ++p) {
+    std::string e1, e2;
+    pass_report r{};
+    try {
+      if (!failed.load()) {
+        ecuyer g = ecuyer_advance(seeded, draws_per_pass * static_cast<std::uint64_t>(p));
+        r = run_pass(g, settings.separations[static_cast<std::size_t>(p)], settings.steps, e1, e2);
+      }
+    } catch (...) {
+#pragma omp critical(scan_failure)
+      if (!failed.exchange(true)) failure = std::current_exception();
+    }
+#pragma omp ordered
+    {
+      if (!failed.load()) {
+        try {
+          write_record(console, "separacia= ", r.s, "E= ", r.e, "ratio  ", r.ratio);
+          console.flush();
+          write_record(energ, r.s, r.e);
+          elektrony1.write(e1);
+          elektrony2.write(e2);
+        } catch (...) {
+#pragma omp critical(scan_failure)
+          if (!failed.exchange(true)) failure = std::current_exception();
+        }
+      }
+    }
+  }
+  if (failure) std::rethrow_exception(failure);
+
+  energ.close();
+  elektrony1.close();
+  elektrony2.close();
+}
+
+}  // namespace vmc

@@ -79,18 +79,31 @@ void output_file::abandon() noexcept {
   cleanup_slot_ = -1;
 }
 
-void output_file::close() {
+void output_file::finish() {
   if (fd_ < 0) return;
   stream_.flush();
   const int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0) throw io_error(name(), errno);
+}
+
+void output_file::publish() {
   if (!temp_.empty()) {
     if (::rename(temp_.c_str(), target_.c_str()) != 0) throw io_error(name(), errno);
     temp_.clear();
   }
   unregister_temporary(cleanup_slot_);
   cleanup_slot_ = -1;
+}
+
+void output_file::close() {
+  finish();
+  publish();
+}
+
+void close_together(std::initializer_list<std::reference_wrapper<output_file>> files) {
+  for (output_file& f : files) f.finish();
+  for (output_file& f : files) f.publish();
 }
 
 }  // namespace vmc

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -29,6 +31,10 @@ class output_file {
   void flush_if_full() { stream_.flush_if_full(); }
   // Writes out the rest, closes the file and puts it under its final name.
   void close();
+  // Writes out the rest and closes the file, still under its temporary name.
+  void finish();
+  // Puts a finished file under its final name.
+  void publish();
   const std::string& name() const { return stream_.name(); }
 
  private:
@@ -47,6 +53,11 @@ class output_file {
   int cleanup_slot_ = -1;
   text_stream stream_;
 };
+
+// Closes files that belong together: all are written out and closed, in the
+// given order, before any is put under its final name, so that a failure of
+// one leaves every previous file of the set as it was.
+void close_together(std::initializer_list<std::reference_wrapper<output_file>> files);
 
 // Appends one list-directed record to a file or stream, writing the buffer
 // out when it has grown large.

@@ -34,6 +34,10 @@ outcome run(const std::string& program, const std::filesystem::path& dir, const 
     if (how.close_stdout) close(1);
     if (how.close_stdin) close(0);
     if (chdir(dir.c_str()) != 0) _exit(126);
+    if (how.remove_dir) {
+      std::error_code ec;
+      std::filesystem::remove_all(dir, ec);
+    }
     for (const auto& [k, v] : how.env) setenv(k.c_str(), v.c_str(), 1);
     if (how.unprivileged && geteuid() == 0) {
       if (setgid(65534) != 0 || setuid(65534) != 0) _exit(126);

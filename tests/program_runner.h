@@ -14,6 +14,7 @@ struct launch {
   bool close_stdout = false;            // start with descriptor 1 closed
   bool close_stdin = false;             // start with descriptor 0 closed
   bool unprivileged = false;            // run as nobody when started as root
+  bool remove_dir = false;              // the working directory is removed as the program starts
   std::map<std::string, std::string> env;  // added to the environment
   int interrupt_after_ms = -1;          // send interrupt_signal after this long
   int interrupt_signal = 2;

@@ -113,9 +113,7 @@ void run_scan(text_stream& console, const scan_settings& settings) {
   }
   if (failure) std::rethrow_exception(failure);
 
-  energ.close();
-  elektrony1.close();
-  elektrony2.close();
+  close_together({energ, elektrony1, elektrony2});
 }
 
 }  // namespace vmc

@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "program_runner.h"
+
+// Every program under every way its output can fail: the exit status is not
+// zero, standard error holds exactly one line naming the program and the
+// file or stream with the system's reason, and no file of an earlier run is
+// lost, truncated or left beside a temporary.
+
+namespace vmc {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::entries;
+using testing::read_file;
+using testing::temp_dir;
+using testing::write_file;
+
+enum class fault {
+  read_only_directory,
+  directory_removed,
+  data_file_on_full_device,
+  stdout_on_full_device,
+  stdout_closed,
+  stdin_closed,
+};
+
+struct fault_case {
+  const char* program;   // path of the program
+  const char* name;      // program name in messages
+  fault what;
+  const char* full_file;  // the data file linked to /dev/full
+  const char* expected_error;
+  const char* input = "";
+  // Files this run completes and replaces before the failure.
+  std::vector<std::string> replaced = {};
+};
+
+void PrintTo(const fault_case& c, std::ostream* os) { *os << c.name << " " << c.expected_error; }
+
+class ProgramFault : public ::testing::TestWithParam<fault_case> {};
+
+TEST_P(ProgramFault, ReportsOneLineExitsNonZeroAndKeepsEarlierFiles) {
+  const fault_case& c = GetParam();
+  temp_dir dir;
+  // Files an earlier run left; none of them may change.
+  const std::vector<std::string> earlier = {"energ.dat", "elektrony2.dat", "generator.dat",
+                                            "jadra.dat"};
+  for (const std::string& name : earlier) write_file(dir / name, " earlier " + name + "\n");
+
+  testing::launch how;
+  how.input = c.input;
+  switch (c.what) {
+    case fault::read_only_directory:
+      fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec |
+                                      fs::perms::group_read | fs::perms::group_exec |
+                                      fs::perms::others_read | fs::perms::others_exec);
+      how.unprivileged = true;  // root would write anyway
+      break;
+    case fault::directory_removed: how.remove_dir = true; break;
+    case fault::data_file_on_full_device:
+      fs::remove(dir / c.full_file);
+      fs::create_symlink("/dev/full", dir / c.full_file);
+      break;
+    case fault::stdout_on_full_device: how.stdout_path = "/dev/full"; break;
+    case fault::stdout_closed: how.close_stdout = true; break;
+    case fault::stdin_closed: how.close_stdin = true; break;
+  }
+  const auto before = entries(dir.path());
+
+  const testing::outcome r = testing::run(c.program, dir.path(), how);
+  EXPECT_NE(r.status, 0);
+  EXPECT_EQ(r.err, std::string(c.expected_error) + "\n");
+  if (c.what == fault::directory_removed) {
+    EXPECT_FALSE(fs::exists(dir.path()));
+    return;
+  }
+  fs::permissions(dir.path(), fs::perms::all);
+  auto after = entries(dir.path());
+  for (const std::string& name : c.replaced) {
+    if (std::find(before.begin(), before.end(), name) == before.end()) {
+      after.erase(std::find(after.begin(), after.end(), name));
+    }
+  }
+  EXPECT_EQ(after, before);
+  for (const std::string& name : earlier) {
+    if (fs::is_symlink(dir / name)) continue;
+    if (std::find(c.replaced.begin(), c.replaced.end(), name) != c.replaced.end()) {
+      EXPECT_NE(read_file(dir / name), " earlier " + name + "\n") << name;
+      continue;
+    }
+    EXPECT_EQ(read_file(dir / name), " earlier " + name + "\n") << name;
+  }
+}
+
+const char* vodik = VODIK_PROGRAM;
+const char* molekula = MOLEKULA_PROGRAM;
+
+INSTANTIATE_TEST_SUITE_P(
+    Vodik, ProgramFault,
+    ::testing::Values(
+        fault_case{vodik, "vodik", fault::read_only_directory, "",
+                   "vodik: energ.dat: Permission denied"},
+        fault_case{vodik, "vodik", fault::directory_removed, "",
+                   "vodik: energ.dat: No such file or directory"},
+        fault_case{vodik, "vodik", fault::data_file_on_full_device, "elektrony1.dat",
+                   "vodik: elektrony1.dat: No space left on device"},
+        fault_case{vodik, "vodik", fault::stdout_on_full_device, "",
+                   "vodik: standard output: No space left on device"},
+        fault_case{vodik, "vodik", fault::stdout_closed, "",
+                   "vodik: standard output: Bad file descriptor"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Molekula, ProgramFault,
+    ::testing::Values(
+        fault_case{molekula, "molekula", fault::read_only_directory, "",
+                   "molekula: pociatok.dat: Permission denied"},
+        fault_case{molekula, "molekula", fault::directory_removed, "",
+                   "molekula: pociatok.dat: No such file or directory"},
+        fault_case{molekula, "molekula", fault::data_file_on_full_device, "pociatok.dat",
+                   "molekula: pociatok.dat: No space left on device"},
+        // The start and the nuclei are complete before the walk begins.
+        fault_case{molekula, "molekula", fault::data_file_on_full_device, "elektrony1.dat",
+                   "molekula: elektrony1.dat: No space left on device", "",
+                   {"pociatok.dat", "jadra.dat"}},
+        fault_case{molekula, "molekula", fault::stdout_on_full_device, "",
+                   "molekula: standard output: No space left on device"},
+        fault_case{molekula, "molekula", fault::stdout_closed, "",
+                   "molekula: standard output: Bad file descriptor"}));
+
+}  // namespace
+}  // namespace vmc

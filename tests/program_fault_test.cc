@@ -100,6 +100,7 @@ TEST_P(ProgramFault, ReportsOneLineExitsNonZeroAndKeepsEarlierFiles) {
 
 const char* vodik = VODIK_PROGRAM;
 const char* molekula = MOLEKULA_PROGRAM;
+const char* elektron = ELEKTRON_PROGRAM;
 
 INSTANTIATE_TEST_SUITE_P(
     Vodik, ProgramFault,
@@ -132,6 +133,22 @@ INSTANTIATE_TEST_SUITE_P(
                    "molekula: standard output: No space left on device"},
         fault_case{molekula, "molekula", fault::stdout_closed, "",
                    "molekula: standard output: Bad file descriptor"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Elektron, ProgramFault,
+    ::testing::Values(
+        fault_case{elektron, "elektron", fault::read_only_directory, "",
+                   "elektron: generator.dat: Permission denied", "0.74\n"},
+        fault_case{elektron, "elektron", fault::directory_removed, "",
+                   "elektron: generator.dat: No such file or directory", "0.74\n"},
+        fault_case{elektron, "elektron", fault::data_file_on_full_device, "generator.dat",
+                   "elektron: generator.dat: No space left on device", "0.74\n"},
+        fault_case{elektron, "elektron", fault::stdout_on_full_device, "",
+                   "elektron: standard output: No space left on device", "0.74\n"},
+        fault_case{elektron, "elektron", fault::stdout_closed, "",
+                   "elektron: standard output: Bad file descriptor", "0.74\n"},
+        fault_case{elektron, "elektron", fault::stdin_closed, "",
+                   "elektron: standard input: Bad file descriptor"}));
 
 }  // namespace
 }  // namespace vmc

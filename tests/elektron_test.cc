@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <string>
+
+#include "elektron/lcg.h"
+#include "elektron/separation.h"
+
+namespace vmc {
+namespace {
+
+TEST(Lcg, ReproducesTheFirstStatesFromTheSeed) {
+  lcg g;
+  const std::int64_t states[] = {14058, 5836062, 631590, 2595654, 1919982, 872202, 4827498};
+  const float first = lcg_next(g);
+  EXPECT_EQ(g.state, states[0]);
+  EXPECT_EQ(first, 14058.0f / 8549724.0f);
+  EXPECT_NEAR(first, 0.0016443f, 1e-7f);
+  for (int i = 1; i < 7; ++i) {
+    lcg_next(g);
+    EXPECT_EQ(g.state, states[i]);
+  }
+}
+
+TEST(Lcg, NeverGivesZeroOrOneOverItsWholePeriod) {
+  lcg g;
+  const std::int64_t first = (lcg_next(g), g.state);
+  std::int64_t period = 0;
+  do {
+    const float u = lcg_next(g);
+    ASSERT_GT(u, 0.0f);
+    ASSERT_LT(u, 1.0f);
+    ASSERT_EQ(g.state % 12, 6);
+    ++period;
+  } while (g.state != first && period < 2 * lcg_modulus);
+  EXPECT_LT(period, 2 * lcg_modulus) << "the sequence from the seed returns to its first state";
+}
+
+struct reading_case {
+  const char* line;
+  float value;  // NaN when the line must be refused
+  const char* problem_part = "";
+};
+
+class SeparationReading : public ::testing::TestWithParam<reading_case> {};
+
+TEST_P(SeparationReading, ReadsWhatAPersonTypesAndRefusesTheRest) {
+  const reading_case& c = GetParam();
+  const separation_reading r = parse_separation(c.line);
+  if (std::isnan(c.value)) {
+    EXPECT_FALSE(r.value.has_value()) << *r.value;
+    EXPECT_NE(r.problem.find(c.problem_part), std::string::npos) << r.problem;
+    EXPECT_NE(r.problem.find("expected the proton separation"), std::string::npos) << r.problem;
+    EXPECT_EQ(r.problem.find('\n'), std::string::npos);
+  } else {
+    ASSERT_TRUE(r.value.has_value()) << r.problem;
+    EXPECT_EQ(*r.value, c.value);
+    EXPECT_FALSE(std::signbit(*r.value));
+  }
+}
+
+const float refused = std::nanf("");
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, SeparationReading,
+    ::testing::Values(reading_case{"1", 1.0f}, reading_case{"0.74", 0.74f},
+                      reading_case{".5", 0.5f}, reading_case{"7.4e-1", 0.74f},
+                      reading_case{"+1", 1.0f}, reading_case{"2.", 2.0f},
+                      reading_case{"1.5D0", 1.5f}, reading_case{"  \t0.74 junk", 0.74f},
+                      reading_case{"0.74,2", 0.74f}, reading_case{"0.74/", 0.74f},
+                      reading_case{"0", 0.0f}, reading_case{"-0", 0.0f},
+                      reading_case{"1e-60", 0.0f}, reading_case{"3.4e38", 3.4e38f},
+                      reading_case{"abc", refused, "\"abc\" is not a number"},
+                      reading_case{"1.5abc", refused, "\"1.5abc\" is not a number"},
+                      reading_case{"1e", refused, "not a number"},
+                      reading_case{".", refused, "not a number"},
+                      reading_case{"0x10", refused, "not a number"},
+                      reading_case{"nan", refused, "\"nan\" is not a finite number"},
+                      reading_case{"-Infinity", refused, "not a finite number"},
+                      reading_case{"inf", refused, "not a finite number"},
+                      reading_case{"1e39", refused, "\"1e39\" is beyond the single-precision range"},
+                      reading_case{"-1", refused, "\"-1\" is negative"},
+                      reading_case{"-0.1", refused, "is negative"},
+                      reading_case{"", refused, "no number"},
+                      reading_case{",5", refused, "no number"}));
+
+TEST(SeparationReading, QuotesLongOrUnprintableTextOnOneShortLine) {
+  const separation_reading r = parse_separation(std::string(500, 'x') + "\x01");
+  ASSERT_FALSE(r.value.has_value());
+  EXPECT_LT(r.problem.size(), 200u);
+  const separation_reading c = parse_separation("a\x01\x7f" "b");
+  EXPECT_NE(c.problem.find("\"a??b\""), std::string::npos) << c.problem;
+}
+
+}  // namespace
+}  // namespace vmc

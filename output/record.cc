@@ -1,6 +1,7 @@
 #include "output/record.h"
 
 #include <charconv>
+#include <algorithm>
 #include <cmath>
 
 namespace vmc {
@@ -10,22 +11,29 @@ void put_text(std::string& out, std::string_view text) {
   out.append(text);
 }
 
-void put_real(std::string& out, float x) {
-  out.push_back(' ');
-  if (std::isnan(x)) {
-    out.append("NaN");
-    return;
+char* put_real(char* p, float x) {
+  *p++ = ' ';
+  if (!std::isfinite(x)) {
+    const std::string_view name = std::isnan(x) ? "NaN" : x > 0 ? "Infinity" : "-Infinity";
+    return std::copy(name.begin(), name.end(), p);
   }
-  if (std::isinf(x)) {
-    out.append(x > 0 ? "Infinity" : "-Infinity");
-    return;
-  }
-  char text[32];
-  const std::to_chars_result r = std::to_chars(text, text + sizeof text, x);
-  const std::string_view digits(text, static_cast<std::size_t>(r.ptr - text));
-  out.append(digits);
+  char* const start = p;
+  p = std::to_chars(p, p + real_width - 3, x).ptr;
   // A whole number in fixed notation would read as an integer: 421 -> 421.0.
-  if (digits.find_first_of(".e") == std::string_view::npos) out.append(".0");
+  if (std::floor(x) == x) {
+    bool marked = false;
+    for (const char* c = start; c != p; ++c) marked = marked || *c == '.' || *c == 'e';
+    if (!marked) {
+      *p++ = '.';
+      *p++ = '0';
+    }
+  }
+  return p;
+}
+
+void put_real(std::string& out, float x) {
+  char text[real_width];
+  out.append(text, put_real(text, x));
 }
 
 void put_int(std::string& out, std::int64_t n) {

@@ -14,6 +14,14 @@
 
 namespace vmc {
 
+// The most characters put_real can write: a blank, a sign, nine digits, a
+// point, an exponent "e-45" and a margin.
+inline constexpr std::size_t real_width = 20;
+
+// Writes " " and the shortest round-trip form of x at p, which has room for
+// real_width characters; returns the end of what it wrote.
+char* put_real(char* p, float x);
+
 // Appends " text".
 void put_text(std::string& out, std::string_view text);
 // Appends " " and the shortest round-trip form of x ("NaN", "Infinity" and

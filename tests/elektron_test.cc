@@ -43,6 +43,8 @@ struct reading_case {
   const char* problem_part = "";
 };
 
+void PrintTo(const reading_case& c, std::ostream* os) { *os << '"' << c.line << '"'; }
+
 class SeparationReading : public ::testing::TestWithParam<reading_case> {};
 
 TEST_P(SeparationReading, ReadsWhatAPersonTypesAndRefusesTheRest) {

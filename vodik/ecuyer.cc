@@ -1,13 +1,6 @@
 #include "vodik/ecuyer.h"
 
-#include <cassert>
-
 namespace vmc {
-
-void rnecuy(ecuyer& g, std::span<float> v, int n) {
-  assert(n <= static_cast<int>(v.size()));
-  for (int i = 0; i < n; ++i) v[static_cast<std::size_t>(i)] = ecuyer_next(g);
-}
 
 void rne2in(ecuyer& g, std::int32_t seed1, std::int32_t seed2) {
   g.ix1 = seed1;

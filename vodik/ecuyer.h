@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cassert>
 #include <cstdint>
 #include <span>
 
@@ -31,7 +32,10 @@ inline float ecuyer_next(ecuyer& g) {
 
 // Writes the next n deviates into v[0] ... v[n-1]; n <= 0 writes nothing and
 // leaves the state alone. v must hold at least n values.
-void rnecuy(ecuyer& g, std::span<float> v, int n);
+inline void rnecuy(ecuyer& g, std::span<float> v, int n) {
+  assert(n <= static_cast<int>(v.size()));
+  for (int i = 0; i < n; ++i) v[static_cast<std::size_t>(i)] = ecuyer_next(g);
+}
 
 // Sets the two component states.
 void rne2in(ecuyer& g, std::int32_t seed1, std::int32_t seed2);

@@ -8,6 +8,7 @@
 #include "model/orbital_length.h"
 #include "model/wave_function.h"
 #include "output/output_file.h"
+#include "output/record.h"
 
 namespace vmc {
 namespace {
@@ -15,6 +16,21 @@ namespace {
 constexpr std::int32_t seed1 = 5465;
 constexpr std::int32_t seed2 = 9675;
 constexpr float g_step = 0.40125f;  // largest displacement of one coordinate, A
+// Room for the electron records of one pass of 100000 steps: about 60 % of
+// the moves are accepted, at most 33 bytes a record.
+constexpr std::size_t pass_buffer_bytes = 2400000;
+
+// Appends the record " y z" straight into the buffer's memory: the electron
+// files hold millions of these, and their formatting costs as much as the walk.
+void append_position(std::string& out, float y, float z) {
+  const std::size_t used = out.size();
+  out.resize(used + 2 * real_width + 1);
+  char* p = out.data() + used;
+  p = put_real(p, y);
+  p = put_real(p, z);
+  *p++ = '\n';
+  out.resize(static_cast<std::size_t>(p - out.data()));
+}
 
 }  // namespace
 
@@ -62,8 +78,8 @@ pass_report run_pass(ecuyer& g, float s, int steps, std::string& e1, std::string
       ev = ev + elocn;
       sm = sm + 1.0f;
       surel = surel2;
-      append_record(e1, surel[1], surel[2]);
-      append_record(e2, surel[4], surel[5]);
+      append_position(e1, surel[1], surel[2]);
+      append_position(e2, surel[4], surel[5]);
     }
   }
   return {s, ev / sm, sm / am};
@@ -82,31 +98,42 @@ void run_scan(text_stream& console, const scan_settings& settings) {
   std::exception_ptr failure;
   std::atomic<bool> failed{false};
 
-#pragma omp parallel for ordered schedule(dynamic, 1)
-  for (int p = 0; p < passes; ++p) {
+#pragma omp parallel
+  {
+    // Each thread keeps its two record buffers for all its passes, so the
+    // memory is touched once rather than grown afresh in every pass.
     std::string e1, e2;
-    pass_report r{};
-    try {
-      if (!failed.load()) {
-        ecuyer g = ecuyer_advance(seeded, draws_per_pass * static_cast<std::uint64_t>(p));
-        r = run_pass(g, settings.separations[static_cast<std::size_t>(p)], settings.steps, e1, e2);
+    e1.reserve(pass_buffer_bytes);
+    e2.reserve(pass_buffer_bytes);
+#pragma omp for ordered schedule(dynamic, 1)
+    for (int p = 0; p < passes; ++p) {
+      e1.clear();
+      e2.clear();
+      pass_report r{};
+      try {
+        if (!failed.load()) {
+          ecuyer g = ecuyer_advance(seeded, draws_per_pass * static_cast<std::uint64_t>(p));
+          r = run_pass(g, settings.separations[static_cast<std::size_t>(p)], settings.steps, e1,
+                       e2);
+        }
+      } catch (...) {
+#pragma omp critical(scan_failure)
+        if (!failed.exchange(true)) failure = std::current_exception();
       }
-    } catch (...) {
-#pragma omp critical(scan_failure)
-      if (!failed.exchange(true)) failure = std::current_exception();
-    }
+      // The records reach the console and the files strictly in pass order.
 #pragma omp ordered
-    {
-      if (!failed.load()) {
-        try {
-          write_record(console, "separacia= ", r.s, "E= ", r.e, "ratio  ", r.ratio);
-          console.flush();
-          write_record(energ, r.s, r.e);
-          elektrony1.write(e1);
-          elektrony2.write(e2);
-        } catch (...) {
+      {
+        if (!failed.load()) {
+          try {
+            write_record(console, "separacia= ", r.s, "E= ", r.e, "ratio  ", r.ratio);
+            console.flush();
+            write_record(energ, r.s, r.e);
+            elektrony1.write(e1);
+            elektrony2.write(e2);
+          } catch (...) {
 #pragma omp critical(scan_failure)
-          if (!failed.exchange(true)) failure = std::current_exception();
+            if (!failed.exchange(true)) failure = std::current_exception();
+          }
         }
       }
     }

@@ -1,5 +1,8 @@
 #include "elektron/demonstration.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdint>
 #include <stdexcept>
 
@@ -10,19 +13,24 @@
 #include "model/local_energy.h"
 #include "model/orbital_length.h"
 #include "model/wave_function.h"
+#include "output/io_error.h"
 #include "output/output_file.h"
 
 namespace vmc {
 namespace {
 
-float read_separation(int input) {
-  const std::optional<std::string> line = read_first_nonblank_line(input);
-  if (!line) {
-    throw std::runtime_error(
-        "standard input: the input ended before a separation was given; expected the proton "
-        "separation in angstrom, a number of 0 or more such as 0.74");
-  }
-  const separation_reading s = parse_separation(*line);
+// The separation from descriptor input, read a byte at a time so that
+// nothing after its line is taken from a terminal.
+float separation_from(int input) {
+  const separation_reading s = read_separation([input]() -> int {
+    for (;;) {
+      unsigned char c;
+      const ssize_t n = ::read(input, &c, 1);
+      if (n == 1) return c;
+      if (n == 0) return -1;
+      if (errno != EINTR) throw io_error("standard input", errno);
+    }
+  });
   if (!s.value) throw std::runtime_error("standard input: " + s.problem);
   return *s.value;
 }
@@ -35,7 +43,7 @@ void run_elektron(text_stream& console, int input) {
 
   write_record(console, "Zadaj vzdialenost protonov");
   console.flush();
-  const float s = read_separation(input);
+  const float s = separation_from(input);
 
   lcg g;
   output_file generator("generator.dat");

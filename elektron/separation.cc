@@ -1,13 +1,8 @@
 #include "elektron/separation.h"
 
-#include <unistd.h>
-
 #include <cctype>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
-
-#include "output/io_error.h"
 
 namespace vmc {
 namespace {
@@ -101,27 +96,24 @@ separation_reading parse_separation(std::string_view line) {
   return {value == 0.0f ? 0.0f : value, ""};
 }
 
-std::optional<std::string> read_first_nonblank_line(int fd) {
+separation_reading read_separation(const byte_source& next) {
   // A line longer than this cannot be a separation; its start decides.
   constexpr std::size_t longest = 1 << 16;
   std::string line;
   for (;;) {
-    char c;
-    const ssize_t n = ::read(fd, &c, 1);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      throw io_error("standard input", errno);
-    }
-    const bool end = n == 0;
-    if (end || c == '\n' || line.size() >= longest) {
+    const int c = next();
+    if (c < 0 || c == '\n' || line.size() >= longest) {
       bool blank = true;
       for (char b : line) blank = blank && is_blank(b);
-      if (!blank) return line;
-      if (end) return std::nullopt;
+      if (!blank) return parse_separation(line);
+      if (c < 0) {
+        return {std::nullopt,
+                "the input ended before a separation was given; " + std::string(expected)};
+      }
       line.clear();
       continue;
     }
-    line += c;
+    line += static_cast<char>(c);
   }
 }
 

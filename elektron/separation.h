@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,9 +21,12 @@ struct separation_reading {
 // negative value are refused.
 separation_reading parse_separation(std::string_view line);
 
-// The first line of standard input that is not blank (without its line
-// break), reading no further than that line; empty when the input ends first.
-// Throws io_error when standard input cannot be read.
-std::optional<std::string> read_first_nonblank_line(int fd);
+// A source of input bytes: the next byte (0 ... 255), or -1 at the end of input.
+using byte_source = std::function<int()>;
+
+// Reads the separation from the first line that is not blank, taking no byte
+// beyond that line's break (the program reads a terminal); refuses an input
+// that ends before such a line.
+separation_reading read_separation(const byte_source& next);
 
 }  // namespace vmc

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "elektron/lcg.h"
@@ -93,6 +94,41 @@ TEST(SeparationReading, QuotesLongOrUnprintableTextOnOneShortLine) {
   EXPECT_LT(r.problem.size(), 200u);
   const separation_reading c = parse_separation("a\x01\x7f" "b");
   EXPECT_NE(c.problem.find("\"a??b\""), std::string::npos) << c.problem;
+}
+
+}  // namespace
+}  // namespace vmc
+
+namespace vmc {
+namespace {
+
+// A byte source over text that counts what was taken.
+struct text_source {
+  std::string text;
+  std::size_t taken = 0;
+  int operator()() { return taken < text.size() ? static_cast<unsigned char>(text[taken++]) : -1; }
+};
+
+TEST(ReadSeparation, SkipsBlankLinesAndTakesNothingBeyondTheNumbersLine) {
+  text_source src{"\n \t\n  0.74 rest of the line\nnext line\n"};
+  const separation_reading r = read_separation(std::ref(src));
+  ASSERT_TRUE(r.value.has_value()) << r.problem;
+  EXPECT_EQ(*r.value, 0.74f);
+  EXPECT_EQ(src.text.substr(src.taken), "next line\n");
+}
+
+TEST(ReadSeparation, ReadsALastLineWithoutABreak) {
+  text_source src{"\n1.5"};
+  EXPECT_EQ(read_separation(std::ref(src)).value, 1.5f);
+}
+
+TEST(ReadSeparation, RefusesAnInputThatEndsFirst) {
+  for (const char* text : {"", "\n\n", "   \n\t"}) {
+    text_source src{text};
+    const separation_reading r = read_separation(std::ref(src));
+    EXPECT_FALSE(r.value.has_value());
+    EXPECT_NE(r.problem.find("input ended"), std::string::npos) << r.problem;
+  }
 }
 
 }  // namespace

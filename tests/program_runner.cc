@@ -89,6 +89,7 @@ outcome run(const std::string& program, const std::filesystem::path& dir, const 
   }
   int status = 0;
   waitpid(pid, &status, 0);
+  result.killed = WIFSIGNALED(status);
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return result;
 }

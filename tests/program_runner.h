@@ -22,6 +22,7 @@ struct launch {
 
 struct outcome {
   int status = -1;  // exit status, or 128 + signal when killed
+  bool killed = false;  // ended by a signal rather than by exiting
   std::string out;
   std::string err;
 };

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cmath>
 #include <filesystem>
 #include <string>
@@ -29,7 +30,9 @@ class VodikRun : public ::testing::Test {
   static void SetUpTestSuite() {
     all_ = new temp_dir;
     one_ = new temp_dir;
-    result_ = testing::run(vodik_program, all_->path());
+    testing::launch several;
+    several.env.emplace("OMP_NUM_THREADS", "3");
+    result_ = testing::run(vodik_program, all_->path(), several);
     testing::launch single;
     single.env.emplace("OMP_NUM_THREADS", "1");
     single_result_ = testing::run(vodik_program, one_->path(), single);
@@ -97,7 +100,7 @@ TEST_F(VodikRun, GivesABoundMoleculeAboveTheExactEnergy) {
   EXPECT_LT(at, 1.0f);
 }
 
-TEST_F(VodikRun, IsIdenticalToTheBitOnOneThread) {
+TEST_F(VodikRun, IsIdenticalToTheBitOnOneThreadAndOnThree) {
   EXPECT_EQ(single_result_.status, 0);
   EXPECT_EQ(single_result_.out, result_.out);
   for (const char* name : {"energ.dat", "elektrony1.dat", "elektrony2.dat"}) {
@@ -105,6 +108,33 @@ TEST_F(VodikRun, IsIdenticalToTheBitOnOneThread) {
   }
   EXPECT_EQ(entries(one_->path()), entries(all_->path()));
 }
+
+// An interrupted run removes its temporary files, leaves the files of the
+// earlier run as they were and ends with 128 + the signal number.
+class VodikInterrupted : public ::testing::TestWithParam<int> {};
+
+TEST_P(VodikInterrupted, LeavesTheEarlierRunsFilesAsTheyWere) {
+  temp_dir dir;
+  const std::vector<std::string> names = {"energ.dat", "elektrony1.dat", "elektrony2.dat"};
+  for (const std::string& name : names) write_file(dir / name, " earlier " + name + "\n");
+  testing::launch how;
+  how.interrupt_after_ms = 150;
+  how.interrupt_signal = GetParam();
+  const testing::outcome r = testing::run(vodik_program, dir.path(), how);
+  EXPECT_EQ(r.status, 128 + GetParam());
+  EXPECT_FALSE(r.killed) << "the program exits itself after cleaning up";
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(entries(dir.path()), (std::vector<std::string>{"elektrony1.dat", "elektrony2.dat",
+                                                          "energ.dat"}));
+  for (const std::string& name : names) {
+    EXPECT_EQ(read_file(dir / name), " earlier " + name + "\n") << name;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, VodikInterrupted, ::testing::Values(SIGINT, SIGTERM),
+                         [](const auto& info) {
+                           return std::string(info.param == SIGINT ? "Interrupt" : "Terminate");
+                         });
 
 }  // namespace
 }  // namespace vmc

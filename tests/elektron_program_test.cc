@@ -4,6 +4,10 @@
 #include <filesystem>
 #include <string>
 
+#include "model/constants.h"
+#include "model/local_energy.h"
+#include "model/orbital_length.h"
+#include "model/wave_function.h"
 #include "program_runner.h"
 
 // Whole runs of the elektron program fed through standard input.
@@ -65,6 +69,29 @@ TEST(ElektronRun, ShowsTheWholeWalkAndWritesTheStartPositions) {
   const std::string generator = read_file(dir / "generator.dat");
   EXPECT_EQ(generator, out[1].substr(10) + "\n" + out[2].substr(10) + "\n");
   EXPECT_EQ(entries(dir.path()), std::vector<std::string>{"generator.dat"});
+}
+
+// The start record shows the local energy and the square of psi of the start
+// configuration, computed with the single-precision exponential and the
+// orbital length from the start 10 A, to the bit.
+TEST(ElektronRun, PrintsTheLocalEnergyAndTheSquareOfPsiOfTheStart) {
+  temp_dir dir;
+  const auto out = lines(run_with(dir, "0.74\n").out);
+  ASSERT_EQ(out.size(), 27u);
+  coords r;
+  std::size_t i = 0;
+  for (const std::string& record : lines(read_file(dir / "generator.dat"))) {
+    for (const std::string& v : items(record)) r[i++] = std::stof(v);
+  }
+  ASSERT_EQ(i, 6u);
+  constexpr model_constants c = make_constants();
+  const float a = apar<exp_single>(c.abohr, 0.74f, apar_start::ten_angstrom);
+  EXPECT_EQ(std::stof(items(out[4])[1]), a);
+  const float psi = phi<exp_single>(r, a, c.alfa, c.beta, 0.74f);
+  const auto start = items(out[5]);
+  EXPECT_EQ(std::stof(start[1]), elocal<exp_single>(r, a, c.alfa, c.beta, 0.74f, c.e2, c.hbm));
+  EXPECT_EQ(std::stof(start[3]), psi * psi);
+  EXPECT_NE(std::stof(start[3]), psi);
 }
 
 TEST(ElektronRun, AveragesTheLocalEnergyNearTheMoleculesEnergy) {

@@ -30,7 +30,15 @@ void report(std::string_view program, std::string_view message) {
 int run_program(std::string_view program, const std::function<void()>& body) {
   // A closed standard error would let the next opened data file take its
   // descriptor, and an error message would then land in the data.
-  if (!is_open(2)) ::open("/dev/null", O_WRONLY);
+  if (!is_open(2)) {
+    // If standard input or output is closed too, the lowest free descriptor
+    // is theirs; moving it to 2 leaves them closed, to be reported as such.
+    const int fd = ::open("/dev/null", O_WRONLY);
+    if (fd >= 0 && fd != 2) {
+      ::dup2(fd, 2);
+      ::close(fd);
+    }
+  }
   try {
     if (!is_open(1)) throw io_error("standard output", EBADF);
     // A vanished reader shows up as a failed write with a reason, not as a

@@ -17,7 +17,7 @@ constexpr std::int32_t seed1 = 5465;
 constexpr std::int32_t seed2 = 9675;
 constexpr float g_step = 0.40125f;  // largest displacement of one coordinate, A
 // Room for the electron records of one pass of 100000 steps: about 60 % of
-// the moves are accepted, at most 33 bytes a record.
+// the moves are accepted, about 24 bytes a record; it grows if ever needed.
 constexpr std::size_t pass_buffer_bytes = 2400000;
 
 // Appends the record " y z" straight into the buffer's memory: the electron

@@ -71,6 +71,17 @@ TEST(ElektronRun, ShowsTheWholeWalkAndWritesTheStartPositions) {
   EXPECT_EQ(entries(dir.path()), std::vector<std::string>{"generator.dat"});
 }
 
+TEST(ElektronRun, ShowsThePromptBeforeItWaitsForTheSeparation) {
+  temp_dir dir;
+  testing::launch how;
+  how.input = "0.74\n";
+  how.input_after = " Zadaj vzdialenost protonov\n";
+  const testing::outcome r = testing::run(elektron_program, dir.path(), how);
+  EXPECT_FALSE(r.input_withheld) << "no complete prompt while the program waited";
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(lines(r.out).size(), 27u);
+}
+
 // The start record shows the local energy and the square of psi of the start
 // configuration, computed with the single-precision exponential and the
 // orbital length from the start 10 A, to the bit.

@@ -49,18 +49,25 @@ outcome run(const std::string& program, const std::filesystem::path& dir, const 
   close(in[0]);
   close(out[1]);
   close(err[1]);
-  // Feed the input, then read both outputs until the program closes them.
+  // Feed the input (at once, or when the awaited output has appeared), then
+  // read both outputs until the program closes them.
   signal(SIGPIPE, SIG_IGN);
-  [[maybe_unused]] ssize_t w = write(in[1], how.input.data(), how.input.size());
-  close(in[1]);
+  int input_fd = in[1];
+  auto feed = [&] {
+    [[maybe_unused]] ssize_t w = write(input_fd, how.input.data(), how.input.size());
+    close(input_fd);
+    input_fd = -1;
+  };
+  if (how.input_after.empty()) feed();
 
   outcome result;
   const auto start = std::chrono::steady_clock::now();
   bool interrupted = how.interrupt_after_ms < 0;
+  constexpr int patience_ms = 10000;  // for output that is awaited
   pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
   int open_fds = 2;
   while (open_fds > 0) {
-    int timeout = -1;
+    int timeout = input_fd >= 0 ? patience_ms : -1;
     if (!interrupted) {
       const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
                                std::chrono::steady_clock::now() - start)
@@ -68,6 +75,14 @@ outcome run(const std::string& program, const std::filesystem::path& dir, const 
       timeout = std::max<int>(0, how.interrupt_after_ms - static_cast<int>(elapsed));
     }
     const int n = poll(fds, 2, timeout);
+    if (n == 0 && input_fd >= 0) {
+      // The awaited output never came: the program waits without having said so.
+      result.input_withheld = true;
+      kill(pid, SIGKILL);
+      close(input_fd);
+      input_fd = -1;
+      continue;
+    }
     if (n == 0 && !interrupted) {
       kill(pid, how.interrupt_signal);
       interrupted = true;
@@ -83,6 +98,7 @@ outcome run(const std::string& program, const std::filesystem::path& dir, const 
           --open_fds;
         } else {
           (i == 0 ? result.out : result.err).append(buf, static_cast<std::size_t>(got));
+          if (input_fd >= 0 && result.out.find(how.input_after) != std::string::npos) feed();
         }
       }
     }

@@ -10,6 +10,7 @@ namespace vmc::testing {
 // How a program is started for a whole-program test.
 struct launch {
   std::string input;                    // fed to standard input
+  std::string input_after;              // input is held back until stdout shows this
   std::string stdout_path;              // standard output goes here instead of a pipe
   bool close_stdout = false;            // start with descriptor 1 closed
   bool close_stdin = false;             // start with descriptor 0 closed
@@ -23,6 +24,7 @@ struct launch {
 struct outcome {
   int status = -1;  // exit status, or 128 + signal when killed
   bool killed = false;  // ended by a signal rather than by exiting
+  bool input_withheld = false;  // input_after never appeared; the program was killed
   std::string out;
   std::string err;
 };

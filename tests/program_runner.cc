@@ -63,18 +63,24 @@ outcome run(const std::string& program, const std::filesystem::path& dir, const 
   outcome result;
   const auto start = std::chrono::steady_clock::now();
   bool interrupted = how.interrupt_after_ms < 0;
+  bool removed = how.remove_dir_after_ms < 0;
   constexpr int patience_ms = 10000;  // for output that is awaited
   pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
   int open_fds = 2;
   while (open_fds > 0) {
     int timeout = input_fd >= 0 ? patience_ms : -1;
-    if (!interrupted) {
-      const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
-                               std::chrono::steady_clock::now() - start)
-                               .count();
-      timeout = std::max<int>(0, how.interrupt_after_ms - static_cast<int>(elapsed));
-    }
+    const int elapsed = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                             std::chrono::steady_clock::now() - start)
+                                             .count());
+    if (!interrupted) timeout = std::max(0, how.interrupt_after_ms - elapsed);
+    if (!removed) timeout = std::max(0, how.remove_dir_after_ms - elapsed);
     const int n = poll(fds, 2, timeout);
+    if (n == 0 && !removed) {
+      std::error_code ec;
+      std::filesystem::remove_all(dir, ec);
+      removed = true;
+      continue;
+    }
     if (n == 0 && input_fd >= 0) {
       // The awaited output never came: the program waits without having said so.
       result.input_withheld = true;

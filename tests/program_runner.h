@@ -18,6 +18,7 @@ struct launch {
   bool remove_dir = false;              // the working directory is removed as the program starts
   std::map<std::string, std::string> env;  // added to the environment
   int interrupt_after_ms = -1;          // send interrupt_signal after this long
+  int remove_dir_after_ms = -1;         // remove the working directory after this long
   int interrupt_signal = 2;
 };
 

@@ -72,7 +72,10 @@ TEST_P(ProgramFault, ReportsOneLineExitsNonZeroAndKeepsEarlierFiles) {
       how.unprivileged = true;  // root would write anyway
       break;
     case fault::directory_removed: how.remove_dir = true; break;
-    case fault::directory_removed_while_writing: how.remove_dir_after_ms = 150; break;
+    case fault::directory_removed_while_writing:
+      how.mid_run_after = " separacia=  0.3 ";  // the first pass is written, 44 to come
+      how.remove_dir_mid_run = true;
+      break;
     case fault::data_file_on_full_device:
       fs::remove(dir / c.full_file);
       fs::create_symlink("/dev/full", dir / c.full_file);

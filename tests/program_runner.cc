@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -61,37 +60,30 @@ outcome run(const std::string& program, const std::filesystem::path& dir, const 
   if (how.input_after.empty()) feed();
 
   outcome result;
-  const auto start = std::chrono::steady_clock::now();
-  bool interrupted = how.interrupt_after_ms < 0;
-  bool removed = how.remove_dir_after_ms < 0;
-  constexpr int patience_ms = 10000;  // for output that is awaited
+  // Once stdout shows how.mid_run_after, the mid-run event happens: a signal
+  // or the removal of the working directory.
+  bool event_due = !how.mid_run_after.empty();
+  auto mid_run_event = [&] {
+    event_due = false;
+    if (how.interrupt_signal > 0) kill(pid, how.interrupt_signal);
+    if (how.remove_dir_mid_run) {
+      std::error_code ec;
+      std::filesystem::remove_all(dir, ec);
+    }
+  };
+  // Output that is awaited must come within this time, or the program is
+  // taken to wait without having said so.
+  constexpr int patience_ms = 10000;
   pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
   int open_fds = 2;
   while (open_fds > 0) {
-    int timeout = input_fd >= 0 ? patience_ms : -1;
-    const int elapsed = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                             std::chrono::steady_clock::now() - start)
-                                             .count());
-    if (!interrupted) timeout = std::max(0, how.interrupt_after_ms - elapsed);
-    if (!removed) timeout = std::max(0, how.remove_dir_after_ms - elapsed);
-    const int n = poll(fds, 2, timeout);
-    if (n == 0 && !removed) {
-      std::error_code ec;
-      std::filesystem::remove_all(dir, ec);
-      removed = true;
-      continue;
-    }
-    if (n == 0 && input_fd >= 0) {
-      // The awaited output never came: the program waits without having said so.
-      result.input_withheld = true;
+    const bool awaiting = input_fd >= 0 || event_due;
+    if (poll(fds, 2, awaiting ? patience_ms : -1) == 0) {
+      result.input_withheld = input_fd >= 0;
       kill(pid, SIGKILL);
-      close(input_fd);
+      if (input_fd >= 0) close(input_fd);
       input_fd = -1;
-      continue;
-    }
-    if (n == 0 && !interrupted) {
-      kill(pid, how.interrupt_signal);
-      interrupted = true;
+      event_due = false;
       continue;
     }
     for (int i = 0; i < 2; ++i) {
@@ -105,6 +97,9 @@ outcome run(const std::string& program, const std::filesystem::path& dir, const 
         } else {
           (i == 0 ? result.out : result.err).append(buf, static_cast<std::size_t>(got));
           if (input_fd >= 0 && result.out.find(how.input_after) != std::string::npos) feed();
+          if (event_due && result.out.find(how.mid_run_after) != std::string::npos) {
+            mid_run_event();
+          }
         }
       }
     }

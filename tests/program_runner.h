@@ -17,9 +17,10 @@ struct launch {
   bool unprivileged = false;            // run as nobody when started as root
   bool remove_dir = false;              // the working directory is removed as the program starts
   std::map<std::string, std::string> env;  // added to the environment
-  int interrupt_after_ms = -1;          // send interrupt_signal after this long
-  int remove_dir_after_ms = -1;         // remove the working directory after this long
-  int interrupt_signal = 2;
+  // Mid-run events, once standard output shows mid_run_after:
+  std::string mid_run_after;
+  int interrupt_signal = 0;             // send this signal
+  bool remove_dir_mid_run = false;      // remove the working directory
 };
 
 struct outcome {

@@ -118,7 +118,7 @@ TEST_P(VodikInterrupted, LeavesTheEarlierRunsFilesAsTheyWere) {
   const std::vector<std::string> names = {"energ.dat", "elektrony1.dat", "elektrony2.dat"};
   for (const std::string& name : names) write_file(dir / name, " earlier " + name + "\n");
   testing::launch how;
-  how.interrupt_after_ms = 150;
+  how.mid_run_after = " separacia=  0.3 ";  // the first pass is done, 44 are to come
   how.interrupt_signal = GetParam();
   const testing::outcome r = testing::run(vodik_program, dir.path(), how);
   EXPECT_EQ(r.status, 128 + GetParam());

@@ -23,6 +23,9 @@ output_file::opened output_file::open_for_output(const std::string& name) {
     return {fd, name, ""};
   }
 
+  // A file its owner made read-only is not replaced behind their back.
+  if (exists && ::access(name.c_str(), W_OK) != 0) throw io_error(name, errno);
+
   std::string target = name;
   struct stat lst;
   if (exists && ::lstat(name.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {

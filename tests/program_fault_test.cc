@@ -23,6 +23,7 @@ using testing::write_file;
 
 enum class fault {
   read_only_directory,
+  read_only_data_file,
   directory_removed,
   directory_removed_while_writing,
   data_file_on_full_device,
@@ -35,7 +36,7 @@ struct fault_case {
   const char* program;   // path of the program
   const char* name;      // program name in messages
   fault what;
-  const char* full_file;  // the data file linked to /dev/full
+  const char* data_file;  // the data file linked to /dev/full or made read-only
   const char* expected_error;
   const char* input = "";
   // Files this run completes and replaces before the failure.
@@ -45,7 +46,8 @@ struct fault_case {
 void PrintTo(const fault_case& c, std::ostream* os) { *os << c.expected_error; }
 
 std::string row_name(const ::testing::TestParamInfo<fault_case>& info) {
-  static const char* const names[] = {"ReadOnlyDirectory",     "DirectoryRemoved",
+  static const char* const names[] = {"ReadOnlyDirectory",     "ReadOnlyDataFile",
+                                      "DirectoryRemoved",
                                       "DirectoryRemovedWhileWriting", "DataFileOnFullDevice",
                                       "StdoutOnFullDevice",    "StdoutClosed",
                                       "StdinClosed"};
@@ -71,14 +73,19 @@ TEST_P(ProgramFault, ReportsOneLineExitsNonZeroAndKeepsEarlierFiles) {
                                       fs::perms::others_read | fs::perms::others_exec);
       how.unprivileged = true;  // root would write anyway
       break;
+    case fault::read_only_data_file:
+      fs::permissions(dir / c.data_file, fs::perms::owner_read | fs::perms::group_read |
+                                             fs::perms::others_read);
+      how.unprivileged = true;
+      break;
     case fault::directory_removed: how.remove_dir = true; break;
     case fault::directory_removed_while_writing:
       how.mid_run_after = " separacia=  0.3 ";  // the first pass is written, 44 to come
       how.remove_dir_mid_run = true;
       break;
     case fault::data_file_on_full_device:
-      fs::remove(dir / c.full_file);
-      fs::create_symlink("/dev/full", dir / c.full_file);
+      fs::remove(dir / c.data_file);
+      fs::create_symlink("/dev/full", dir / c.data_file);
       break;
     case fault::stdout_on_full_device: how.stdout_path = "/dev/full"; break;
     case fault::stdout_closed: how.close_stdout = true; break;
@@ -120,6 +127,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         fault_case{vodik, "vodik", fault::read_only_directory, "",
                    "vodik: energ.dat: Permission denied"},
+        fault_case{vodik, "vodik", fault::read_only_data_file, "energ.dat",
+                   "vodik: energ.dat: Permission denied"},
         fault_case{vodik, "vodik", fault::directory_removed, "",
                    "vodik: energ.dat: No such file or directory"},
         // The files are open under temporary names when the directory goes;
@@ -157,6 +166,8 @@ INSTANTIATE_TEST_SUITE_P(
     Elektron, ProgramFault,
     ::testing::Values(
         fault_case{elektron, "elektron", fault::read_only_directory, "",
+                   "elektron: generator.dat: Permission denied", "0.74\n"},
+        fault_case{elektron, "elektron", fault::read_only_data_file, "generator.dat",
                    "elektron: generator.dat: Permission denied", "0.74\n"},
         fault_case{elektron, "elektron", fault::directory_removed, "",
                    "elektron: generator.dat: No such file or directory", "0.74\n"},

@@ -1,7 +1,7 @@
 #include "output/record.h"
 
-#include <charconv>
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 
 namespace vmc {

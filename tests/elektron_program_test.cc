@@ -12,16 +12,10 @@
 
 // Whole runs of the elektron program fed through standard input.
 
-namespace vmc {
+namespace vmc::testing {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::entries;
-using testing::items;
-using testing::lines;
-using testing::read_file;
-using testing::temp_dir;
-using testing::write_file;
 
 const std::string elektron_program = ELEKTRON_PROGRAM;
 
@@ -169,4 +163,4 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
-}  // namespace vmc
+}  // namespace vmc::testing

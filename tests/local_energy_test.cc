@@ -80,9 +80,7 @@ TEST(Elocal, AgreesWithAFiniteDifferenceLaplacianOfPsi) {
     const coords r = testing::random_coords(gen, s, 1.2f);
     const geometry g = radii(0.5f * s, r);
     // Stay away from the singular points, where float rounding dominates.
-    if (std::fmin(std::fmin(g.r1l, g.r1r), std::fmin(std::fmin(g.r2l, g.r2r), g.r12)) < 0.05f) {
-      continue;
-    }
+    if (testing::closest_approach(g) < 0.05f) continue;
     const float a = apar<exp_double>(k.abohr, s, apar_start::abohr);
     const double expected = eloc_by_differences(r, a, s);
     const float e = elocal<exp_double>(r, a, k.alfa, k.beta, s, k.e2, k.hbm);
@@ -102,9 +100,7 @@ TEST(Elocal, AgreesWithAFiniteDifferenceLaplacianOfThePhiFunction) {
     const float s = std::uniform_real_distribution<float>(0.3f, 3.0f)(gen);
     const coords r = testing::random_coords(gen, s, 1.0f);
     const geometry g = radii(0.5f * s, r);
-    if (std::fmin(std::fmin(g.r1l, g.r1r), std::fmin(std::fmin(g.r2l, g.r2r), g.r12)) < 0.2f) {
-      continue;
-    }
+    if (testing::closest_approach(g) < 0.2f) continue;
     const float a = apar<exp_double>(k.abohr, s, apar_start::abohr);
     auto psi = [&](coords c) { return double(phi<exp_double>(c, a, k.alfa, k.beta, s)); };
     const float h = 0.02f;
@@ -132,9 +128,7 @@ TEST(Elocal, IsSymmetricUnderExchangeAndReflectionUpToRounding) {
     const float s = std::uniform_real_distribution<float>(0.3f, 3.0f)(gen);
     const coords r = testing::random_coords(gen, s, 1.2f);
     const geometry g = radii(0.5f * s, r);
-    if (std::fmin(std::fmin(g.r1l, g.r1r), std::fmin(std::fmin(g.r2l, g.r2r), g.r12)) < 0.05f) {
-      continue;
-    }
+    if (testing::closest_approach(g) < 0.05f) continue;
     const float a = apar<exp_double>(k.abohr, s, apar_start::abohr);
     const coords swapped{r[3], r[4], r[5], r[0], r[1], r[2]};
     const coords reflected{r[0], r[1], -r[2], r[3], r[4], -r[5]};

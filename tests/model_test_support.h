@@ -1,10 +1,12 @@
 #pragma once
 
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <random>
 
 #include "model/constants.h"
+#include "model/geometry.h"
 
 namespace vmc::testing {
 
@@ -21,6 +23,12 @@ inline coords random_coords(std::mt19937& gen, float s, float spread) {
   r[2] -= 0.5f * s;
   r[5] += 0.5f * s;
   return r;
+}
+
+// The smallest of the five distances: near zero the local energy is singular
+// and float rounding dominates it.
+inline float closest_approach(const geometry& g) {
+  return std::fmin(std::fmin(g.r1l, g.r1r), std::fmin(std::fmin(g.r2l, g.r2r), g.r12));
 }
 
 }  // namespace vmc::testing

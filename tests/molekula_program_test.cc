@@ -8,16 +8,10 @@
 
 // Whole runs of the molekula program, checked record by record.
 
-namespace vmc {
+namespace vmc::testing {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::entries;
-using testing::items;
-using testing::lines;
-using testing::read_file;
-using testing::temp_dir;
-using testing::write_file;
 
 const std::string molekula_program = MOLEKULA_PROGRAM;
 
@@ -86,4 +80,4 @@ TEST(MolekulaRun, ASecondRunReplacesEveryFileWithTheSameRecords) {
 }
 
 }  // namespace
-}  // namespace vmc
+}  // namespace vmc::testing

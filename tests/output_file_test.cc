@@ -9,14 +9,10 @@
 #include "output/io_error.h"
 #include "program_runner.h"
 
-namespace vmc {
+namespace vmc::testing {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::entries;
-using testing::read_file;
-using testing::temp_dir;
-using testing::write_file;
 
 TEST(OutputFile, ReplacesThePreviousFileOnlyWhenClosed) {
   temp_dir dir;
@@ -109,4 +105,4 @@ TEST(OutputFile, ADirectoryRemovedWhileWritingFailsAtClose) {
 }
 
 }  // namespace
-}  // namespace vmc
+}  // namespace vmc::testing

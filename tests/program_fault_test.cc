@@ -12,14 +12,10 @@
 // file or stream with the system's reason, and no file of an earlier run is
 // lost, truncated or left beside a temporary.
 
-namespace vmc {
+namespace vmc::testing {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::entries;
-using testing::read_file;
-using testing::temp_dir;
-using testing::write_file;
 
 enum class fault {
   read_only_directory,
@@ -182,4 +178,4 @@ INSTANTIATE_TEST_SUITE_P(
     row_name);
 
 }  // namespace
-}  // namespace vmc
+}  // namespace vmc::testing

@@ -11,16 +11,10 @@
 // Whole runs of the vodik program: the real 45-pass scan, checked record by
 // record, and runs that fail.
 
-namespace vmc {
+namespace vmc::testing {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::entries;
-using testing::items;
-using testing::lines;
-using testing::read_file;
-using testing::temp_dir;
-using testing::write_file;
 
 const std::string vodik_program = VODIK_PROGRAM;
 
@@ -137,4 +131,4 @@ INSTANTIATE_TEST_SUITE_P(Signals, VodikInterrupted, ::testing::Values(SIGINT, SI
                          });
 
 }  // namespace
-}  // namespace vmc
+}  // namespace vmc::testing

@@ -10,16 +10,10 @@
 #include "program_runner.h"
 #include "vodik/scan.h"
 
-namespace vmc {
+namespace vmc::testing {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::entries;
-using testing::items;
-using testing::lines;
-using testing::read_file;
-using testing::temp_dir;
-using testing::write_file;
 
 // Runs the scan in process, inside a temporary working directory.
 class ScanInDirectory : public ::testing::Test {
@@ -135,4 +129,4 @@ TEST_F(ScanInDirectory, IsTheSameWhateverTheThreadCountAndRun) {
 }
 
 }  // namespace
-}  // namespace vmc
+}  // namespace vmc::testing

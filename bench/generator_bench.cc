@@ -1,13 +1,13 @@
 // The combined generator: one deviate, and a jump to the start of a pass.
 #include <benchmark/benchmark.h>
 
-#include "vodik/ecuyer.h"
+#include "random/ecuyer.h"
 
 namespace {
 
 void DrawOneDeviate(benchmark::State& state) {
   vmc::ecuyer g{5465, 9675};
-  for (auto _ : state) benchmark::DoNotOptimize(vmc::ecuyer_next(g));
+  for (auto _ : state) benchmark::DoNotOptimize(g.next());
 }
 BENCHMARK(DrawOneDeviate);
 

@@ -5,15 +5,13 @@
 #include <random>
 #include <vector>
 
-#include "model/constants.h"
 #include "model/evaluation.h"
 #include "model/local_energy.h"
-#include "model/orbital_length.h"
+#include "model/trial_function.h"
 #include "model/wave_function.h"
 
 namespace {
 
-constexpr vmc::model_constants k = vmc::make_constants();
 constexpr float s = 0.74f;
 
 std::vector<vmc::coords> configurations() {
@@ -30,23 +28,23 @@ std::vector<vmc::coords> configurations() {
 
 void ElocalThenPhi(benchmark::State& state) {
   const auto v = configurations();
-  const float a = vmc::apar<vmc::exp_double>(k.abohr, s, vmc::apar_start::abohr);
+  const auto t = vmc::cusp_trial_function<vmc::exp_double>(s, 0.25f, vmc::apar_start::abohr);
   std::size_t i = 0;
   for (auto _ : state) {
     const vmc::coords& r = v[i++ & 4095];
-    benchmark::DoNotOptimize(vmc::elocal<vmc::exp_double>(r, a, k.alfa, k.beta, s, k.e2, k.hbm));
-    benchmark::DoNotOptimize(vmc::phi<vmc::exp_double>(r, a, k.alfa, k.beta, s));
+    benchmark::DoNotOptimize(vmc::elocal(r, t));
+    benchmark::DoNotOptimize(vmc::phi(r, t));
   }
 }
 BENCHMARK(ElocalThenPhi);
 
 void CombinedEvaluation(benchmark::State& state) {
   const auto v = configurations();
-  const float a = vmc::apar<vmc::exp_double>(k.abohr, s, vmc::apar_start::abohr);
+  const auto t = vmc::cusp_trial_function<vmc::exp_double>(s, 0.25f, vmc::apar_start::abohr);
   std::size_t i = 0;
   for (auto _ : state) {
     const vmc::coords& r = v[i++ & 4095];
-    benchmark::DoNotOptimize(vmc::evaluate<vmc::exp_double>(r, a, k.alfa, k.beta, s, k.e2, k.hbm));
+    benchmark::DoNotOptimize(vmc::evaluate(r, t));
   }
 }
 BENCHMARK(CombinedEvaluation);

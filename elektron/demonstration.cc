@@ -6,15 +6,15 @@
 #include <cstdint>
 #include <stdexcept>
 
-#include "elektron/lcg.h"
 #include "elektron/separation.h"
-#include "model/constants.h"
-#include "model/evaluation.h"
-#include "model/local_energy.h"
-#include "model/orbital_length.h"
-#include "model/wave_function.h"
+#include "model/trial_function.h"
 #include "output/io_error.h"
 #include "output/output_file.h"
+#include "random/lcg.h"
+#include "walk/accepted_mean.h"
+#include "walk/metropolis.h"
+#include "walk/proposals.h"
+#include "walk/start_configuration.h"
 
 namespace vmc {
 namespace {
@@ -38,8 +38,8 @@ float separation_from(int input) {
 }  // namespace
 
 void run_elektron(text_stream& console, int input) {
-  constexpr model_constants c = make_constants();
-  const int steps = 20;
+  const float beta = 0.25f;  // shape of the electron-electron factor, 1/A
+  const std::int64_t steps = 20;
 
   write_record(console, "Zadaj vzdialenost protonov");
   console.flush();
@@ -47,15 +47,10 @@ void run_elektron(text_stream& console, int input) {
 
   lcg g;
   output_file generator("generator.dat");
-  coords current;
-  // Each electron starts in the cube of edge 2 A around its proton; z is
-  // formed in double and rounded to float once.
+  // Each z is formed in double and rounded to float once.
+  const coords start = start_configuration(g, s, offset_rounding::once);
   for (int e = 0; e < 2; ++e) {
-    float* r = &current[static_cast<std::size_t>(3 * e)];
-    const double offset = (e == 0 ? -0.5 : 0.5) * static_cast<double>(s);
-    r[0] = 2.0f * lcg_next(g) - 1.0f;
-    r[1] = 2.0f * lcg_next(g) - 1.0f;
-    r[2] = static_cast<float>(2.0 * static_cast<double>(lcg_next(g)) - 1.0 + offset);
+    const float* r = &start[static_cast<std::size_t>(3 * e)];
     write_record(generator, r[0], r[1], r[2]);
     write_record(console, "suradnice", r[0], r[1], r[2]);
     console.flush();
@@ -63,34 +58,23 @@ void run_elektron(text_stream& console, int input) {
   generator.close();
   write_record(console, s);
 
-  const float a = apar<exp_single>(c.abohr, s, apar_start::ten_angstrom);
-  write_record(console, "a=", a);
-  const float e_start = elocal<exp_single>(current, a, c.alfa, c.beta, s, c.e2, c.hbm);
-  const float psi = phi<exp_single>(current, a, c.alfa, c.beta, s);
-  float w = psi * psi;
-  write_record(console, "e=", e_start, "fi=", w);
+  const trial_function<exp_single> t =
+      cusp_trial_function<exp_single>(s, beta, apar_start::ten_angstrom);
+  write_record(console, "a=", t.a);
+  walker w = walker_at(start, t);
+  write_record(console, "e=", w.at.eloc, "fi=", w.at.psi * w.at.psi);
   console.flush();
 
-  float sum = 0.0f;
-  std::int64_t n = 0;
-  coords trial;
-  for (int step = 0; step < steps; ++step) {
-    for (int i = 0; i < 6; ++i) trial[i] = current[i] + (lcg_next(g) - 0.5f);
-    const evaluation t = evaluate<exp_single>(trial, a, c.alfa, c.beta, s, c.e2, c.hbm);
-    const float wt = t.psi * t.psi;
-    write_record(console, "e=", t.eloc, "fi=", wt);
-    console.flush();
-    const float q = wt / w;
-    // At least the deviate accepts; a ratio that is not a number compares false.
-    if (q >= lcg_next(g)) {
-      w = wt;
-      // The average is the mean local energy over the accepted moves.
-      sum = sum + t.eloc;
-      current = trial;
-      n = n + 1;
-    }
-  }
-  write_record(console, "n=", n, "EV=", sum / static_cast<float>(n));
+  accepted_mean energy;
+  metropolis_walk(w, g, unit_step{}, t, acceptance::at_least_deviate, steps,
+                  [&](const walk_step& step) {
+                    // Every trial is shown, accepted or not: its local energy and psi^2.
+                    write_record(console, "e=", step.trial_at.eloc, "fi=",
+                                 step.trial_at.psi * step.trial_at.psi);
+                    console.flush();
+                    energy(step);
+                  });
+  write_record(console, "n=", energy.count, "EV=", energy.mean());
   console.flush();
 }
 

@@ -8,10 +8,9 @@
 // radial function, g'' + 2 g'/r.
 //
 // Every derivative is a closed form in the factor's own value, so the
-// *_from variants take that value and the walk evaluates each exponential
-// once; the functions of r compute it and then use the same formulas, which
-// keeps both routes identical to the bit. All arithmetic is float, in the
-// bracketing written here.
+// derivative helpers take that value and a configuration's five exponentials
+// are evaluated once for psi and the local energy together. All arithmetic
+// is float, in the bracketing written here.
 
 namespace vmc {
 
@@ -29,19 +28,6 @@ inline float sdchi_from(float c, float a) { return (c / a) / a; }
 // chi'' + 2 chi'/r
 inline float lapchi_from(float c, float r, float a) {
   return sdchi_from(c, a) + 2.0f * fdchi_from(c, a) / r;
-}
-
-template <class Exp>
-float fdchi(float r, float a) {
-  return fdchi_from(chi<Exp>(r, a), a);
-}
-template <class Exp>
-float sdchi(float r, float a) {
-  return sdchi_from(chi<Exp>(r, a), a);
-}
-template <class Exp>
-float lapchi(float r, float a) {
-  return lapchi_from(chi<Exp>(r, a), r, a);
 }
 
 // --- electron-electron factor --------------------------------------------
@@ -68,19 +54,6 @@ inline float sdfee_from(float f, float r, float alfa, float beta) {
 // fee'' + 2 fee'/r
 inline float lapfee_from(float f, float r, float alfa, float beta) {
   return sdfee_from(f, r, alfa, beta) + 2.0f * fdfee_from(f, r, alfa, beta) / r;
-}
-
-template <class Exp>
-float fdfee(float r, float alfa, float beta) {
-  return fdfee_from(fee<Exp>(r, alfa, beta), r, alfa, beta);
-}
-template <class Exp>
-float sdfee(float r, float alfa, float beta) {
-  return sdfee_from(fee<Exp>(r, alfa, beta), r, alfa, beta);
-}
-template <class Exp>
-float lapfee(float r, float alfa, float beta) {
-  return lapfee_from(fee<Exp>(r, alfa, beta), r, alfa, beta);
 }
 
 }  // namespace vmc

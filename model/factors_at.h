@@ -2,6 +2,7 @@
 
 #include "model/factors.h"
 #include "model/geometry.h"
+#include "model/trial_function.h"
 
 namespace vmc {
 
@@ -12,15 +13,9 @@ struct orbital_factors {
 };
 
 template <class Exp>
-orbital_factors factors_at(const geometry& g, float a, float alfa, float beta) {
-  return {chi<Exp>(g.r1l, a), chi<Exp>(g.r1r, a), chi<Exp>(g.r2l, a), chi<Exp>(g.r2r, a),
-          fee<Exp>(g.r12, alfa, beta)};
-}
-
-// psi = [chi(r1l) + chi(r1r)] [chi(r2l) + chi(r2r)] fee(r12), symmetric in
-// the two electrons and under reflection through z = 0.
-inline float psi_from(const orbital_factors& o) {
-  return ((o.chi1l + o.chi1r) * (o.chi2l + o.chi2r)) * o.f;
+orbital_factors factors_at(const geometry& g, const trial_function<Exp>& t) {
+  return {chi<Exp>(g.r1l, t.a), chi<Exp>(g.r1r, t.a), chi<Exp>(g.r2l, t.a), chi<Exp>(g.r2r, t.a),
+          fee<Exp>(g.r12, t.alfa, t.beta)};
 }
 
 }  // namespace vmc

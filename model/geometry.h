@@ -1,10 +1,14 @@
 #pragma once
 
+#include <array>
 #include <cmath>
 
-#include "model/constants.h"
-
 namespace vmc {
+
+// A configuration of the two electrons, lengths in angstrom, in the order
+// x1, y1, z1, x2, y2, z2 (electron 1, then electron 2). The protons lie on
+// the z axis at z = -s/2 (left) and z = +s/2 (right).
+using coords = std::array<float, 6>;
 
 // The six coordinates copied out of a configuration and the five distances
 // (A) between the electrons and the nuclei at z = -s2 (l) and z = +s2 (r).

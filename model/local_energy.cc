@@ -15,8 +15,9 @@ namespace vmc {
 //   (r1 - Rl).(r1 - r2) = (r1 - r2).r1 + (s/2)(z1 - z2), and for electron 2
 //   the same minus |r1 - r2|^2.
 // Every named quantity is a float, formed left to right in this bracketing.
-energy_parts energy_from(const geometry& g, const orbital_factors& o, float a, float alfa,
-                         float beta, float s, float e2, float hbm) {
+template <class Exp>
+energy_parts energy_from(const geometry& g, const orbital_factors& o, const trial_function<Exp>& t) {
+  const float a = t.a, alfa = t.alfa, beta = t.beta, s = t.s, e2 = t.e2, hbm = t.hbm;
   const float r12dr1 = ((g.x1 - g.x2) * g.x1 + (g.y1 - g.y2) * g.y1) + (g.z1 - g.z2) * g.z1;
   const float sr12z = (s * (g.z1 - g.z2)) / 2.0f;
   float dotr1l = r12dr1 + sr12z;
@@ -48,25 +49,26 @@ energy_parts energy_from(const geometry& g, const orbital_factors& o, float a, f
 }
 
 template <class Exp>
-energy_parts elocal_parts(const coords& r, float a, float alfa, float beta, float s, float e2,
-                          float hbm) {
-  const float s2 = 0.5f * s;
+energy_parts elocal_parts(const coords& r, const trial_function<Exp>& t) {
+  const float s2 = 0.5f * t.s;
   const geometry g = radii(s2, r);
-  return energy_from(g, factors_at<Exp>(g, a, alfa, beta), a, alfa, beta, s, e2, hbm);
+  return energy_from(g, factors_at(g, t), t);
 }
 
 template <class Exp>
-float elocal(const coords& r, float a, float alfa, float beta, float s, float e2, float hbm) {
-  const energy_parts p = elocal_parts<Exp>(r, a, alfa, beta, s, e2, hbm);
+float elocal(const coords& r, const trial_function<Exp>& t) {
+  const energy_parts p = elocal_parts(r, t);
   // The last term is the proton-proton repulsion.
-  return (p.tpop + p.vpop) + e2 / s;
+  return (p.tpop + p.vpop) + t.e2 / t.s;
 }
 
-template energy_parts elocal_parts<exp_double>(const coords&, float, float, float, float, float,
-                                               float);
-template energy_parts elocal_parts<exp_single>(const coords&, float, float, float, float, float,
-                                               float);
-template float elocal<exp_double>(const coords&, float, float, float, float, float, float);
-template float elocal<exp_single>(const coords&, float, float, float, float, float, float);
+template energy_parts energy_from<exp_double>(const geometry&, const orbital_factors&,
+                                              const trial_function<exp_double>&);
+template energy_parts energy_from<exp_single>(const geometry&, const orbital_factors&,
+                                              const trial_function<exp_single>&);
+template energy_parts elocal_parts<exp_double>(const coords&, const trial_function<exp_double>&);
+template energy_parts elocal_parts<exp_single>(const coords&, const trial_function<exp_single>&);
+template float elocal<exp_double>(const coords&, const trial_function<exp_double>&);
+template float elocal<exp_single>(const coords&, const trial_function<exp_single>&);
 
 }  // namespace vmc

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "model/constants.h"
-#include "model/exponential.h"
 #include "model/factors_at.h"
+#include "model/geometry.h"
+#include "model/trial_function.h"
 
 namespace vmc {
 
@@ -14,24 +14,29 @@ struct energy_parts {
 
 // Kinetic and Coulomb parts of the local energy from a configuration's
 // geometry and its five exponentials.
-energy_parts energy_from(const geometry& g, const orbital_factors& o, float a, float alfa,
-                         float beta, float s, float e2, float hbm);
+template <class Exp>
+energy_parts energy_from(const geometry& g, const orbital_factors& o, const trial_function<Exp>& t);
 
 // tpop and vpop of configuration r.
 template <class Exp>
-energy_parts elocal_parts(const coords& r, float a, float alfa, float beta, float s, float e2,
-                          float hbm);
+energy_parts elocal_parts(const coords& r, const trial_function<Exp>& t);
 
 // The local energy H psi / psi of configuration r, eV, including the proton
-// repulsion e2/s.
+// repulsion e2/s. Singular where an electron sits on a nucleus, where the
+// electrons coincide and at s = 0: the division by zero gives an infinity or
+// a NaN, which is returned as it is.
 template <class Exp>
-float elocal(const coords& r, float a, float alfa, float beta, float s, float e2, float hbm);
+float elocal(const coords& r, const trial_function<Exp>& t);
 
-extern template energy_parts elocal_parts<exp_double>(const coords&, float, float, float, float,
-                                                      float, float);
-extern template energy_parts elocal_parts<exp_single>(const coords&, float, float, float, float,
-                                                      float, float);
-extern template float elocal<exp_double>(const coords&, float, float, float, float, float, float);
-extern template float elocal<exp_single>(const coords&, float, float, float, float, float, float);
+extern template energy_parts energy_from<exp_double>(const geometry&, const orbital_factors&,
+                                                     const trial_function<exp_double>&);
+extern template energy_parts energy_from<exp_single>(const geometry&, const orbital_factors&,
+                                                     const trial_function<exp_single>&);
+extern template energy_parts elocal_parts<exp_double>(const coords&,
+                                                      const trial_function<exp_double>&);
+extern template energy_parts elocal_parts<exp_single>(const coords&,
+                                                      const trial_function<exp_single>&);
+extern template float elocal<exp_double>(const coords&, const trial_function<exp_double>&);
+extern template float elocal<exp_single>(const coords&, const trial_function<exp_single>&);
 
 }  // namespace vmc

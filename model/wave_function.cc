@@ -1,17 +1,15 @@
 #include "model/wave_function.h"
 
-#include "model/factors_at.h"
-
 namespace vmc {
 
 template <class Exp>
-float phi(const coords& r, float a, float alfa, float beta, float s) {
-  const float s2 = 0.5f * s;
+float phi(const coords& r, const trial_function<Exp>& t) {
+  const float s2 = 0.5f * t.s;
   const geometry g = radii(s2, r);
-  return psi_from(factors_at<Exp>(g, a, alfa, beta));
+  return psi_from(factors_at(g, t));
 }
 
-template float phi<exp_double>(const coords&, float, float, float, float);
-template float phi<exp_single>(const coords&, float, float, float, float);
+template float phi<exp_double>(const coords&, const trial_function<exp_double>&);
+template float phi<exp_single>(const coords&, const trial_function<exp_single>&);
 
 }  // namespace vmc

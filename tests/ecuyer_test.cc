@@ -1,4 +1,4 @@
-#include "vodik/ecuyer.h"
+#include "random/ecuyer.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +22,7 @@ TEST(Ecuyer, ReproducesTheFirstStepsAfterSeeding) {
       {730448887, 941605601, 0.9016725f},   // iz 1936326848
   };
   for (const step_row& row : rows) {
-    const float u = ecuyer_next(g);
+    const float u = g.next();
     EXPECT_EQ(g.ix1, row.ix1);
     EXPECT_EQ(g.ix2, row.ix2);
     EXPECT_NEAR(u, row.deviate, 1e-7f);
@@ -30,9 +30,9 @@ TEST(Ecuyer, ReproducesTheFirstStepsAfterSeeding) {
   // The three deviates are exactly iz * 2^-31 rounded to float.
   ecuyer h;
   rne2in(h, 5465, 9675);
-  EXPECT_EQ(ecuyer_next(h), static_cast<float>(1972464972.0 / 2147483648.0));
-  EXPECT_EQ(ecuyer_next(h), static_cast<float>(1258982818.0 / 2147483648.0));
-  EXPECT_EQ(ecuyer_next(h), static_cast<float>(1936326848.0 / 2147483648.0));
+  EXPECT_EQ(h.next(), static_cast<float>(1972464972.0 / 2147483648.0));
+  EXPECT_EQ(h.next(), static_cast<float>(1258982818.0 / 2147483648.0));
+  EXPECT_EQ(h.next(), static_cast<float>(1936326848.0 / 2147483648.0));
 }
 
 TEST(Ecuyer, StartsFromItsOwnStateWithoutSeeding) {
@@ -56,7 +56,7 @@ TEST(Ecuyer, SavedStateContinuesTheSequence) {
   rne2ot(g, s1, s2);
   EXPECT_EQ(s1, 5465);
   EXPECT_EQ(s2, 9675);
-  ecuyer_next(g);
+  g.next();
   rne2ot(g, s1, s2);
   EXPECT_EQ(s1, 218676510);
   EXPECT_EQ(s2, 393695100);
@@ -111,11 +111,11 @@ TEST(Ecuyer, DeviatesStayStrictlyInsideTheUnitInterval) {
   // States whose next step gives iz = 1 (ix1 = 2, ix2 = 1) and the largest
   // iz = 2147483562 (ix1 = ix2 = 5).
   ecuyer low{preimage(40014, 2, 2147483563), preimage(40692, 1, 2147483399)};
-  EXPECT_EQ(ecuyer_next(low), 0x1p-31f);
+  EXPECT_EQ(low.next(), 0x1p-31f);
   EXPECT_EQ(low.ix1, 2);
   EXPECT_EQ(low.ix2, 1);
   ecuyer high{preimage(40014, 5, 2147483563), preimage(40692, 5, 2147483399)};
-  EXPECT_EQ(ecuyer_next(high), 1.0f - 0x1p-24f);
+  EXPECT_EQ(high.next(), 1.0f - 0x1p-24f);
   EXPECT_EQ(4.656613e-10f, 0x1p-31f);
 }
 
@@ -123,7 +123,7 @@ TEST(Ecuyer, SeedsThatAreMultiplesOfTheModulusLeaveOneComponent) {
   ecuyer g;
   rne2in(g, 0, 9675);
   for (int i = 0; i < 1000; ++i) {
-    const float u = ecuyer_next(g);
+    const float u = g.next();
     ASSERT_EQ(g.ix1, 0);
     ASSERT_GT(u, 0.0f);
     ASSERT_LT(u, 1.0f);
@@ -136,7 +136,7 @@ TEST(EcuyerAdvance, EqualsDrawingOneByOne) {
     std::uint64_t done = 0;
     for (std::uint64_t k : {0ull, 1ull, 2ull, 7ull, 700006ull, 1400012ull, 2100018ull}) {
       while (done < k) {
-        ecuyer_next(stepped);
+        stepped.next();
         ++done;
       }
       const ecuyer jumped = ecuyer_advance(start, k);
@@ -146,7 +146,7 @@ TEST(EcuyerAdvance, EqualsDrawingOneByOne) {
   }
   // The start of the last pass of a full scan.
   ecuyer stepped{5465, 9675};
-  for (std::uint64_t i = 0; i < 44 * 700006ull; ++i) ecuyer_next(stepped);
+  for (std::uint64_t i = 0; i < 44 * 700006ull; ++i) stepped.next();
   const ecuyer jumped = ecuyer_advance(ecuyer{5465, 9675}, 44 * 700006ull);
   EXPECT_EQ(jumped.ix1, stepped.ix1);
   EXPECT_EQ(jumped.ix2, stepped.ix2);

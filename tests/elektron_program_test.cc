@@ -4,9 +4,8 @@
 #include <filesystem>
 #include <string>
 
-#include "model/constants.h"
 #include "model/local_energy.h"
-#include "model/orbital_length.h"
+#include "model/trial_function.h"
 #include "model/wave_function.h"
 #include "program_runner.h"
 
@@ -89,12 +88,11 @@ TEST(ElektronRun, PrintsTheLocalEnergyAndTheSquareOfPsiOfTheStart) {
     for (const std::string& v : items(record)) r[i++] = std::stof(v);
   }
   ASSERT_EQ(i, 6u);
-  constexpr model_constants c = make_constants();
-  const float a = apar<exp_single>(c.abohr, 0.74f, apar_start::ten_angstrom);
-  EXPECT_EQ(std::stof(items(out[4])[1]), a);
-  const float psi = phi<exp_single>(r, a, c.alfa, c.beta, 0.74f);
+  const auto t = cusp_trial_function<exp_single>(0.74f, 0.25f, apar_start::ten_angstrom);
+  EXPECT_EQ(std::stof(items(out[4])[1]), t.a);
+  const float psi = phi(r, t);
   const auto start = items(out[5]);
-  EXPECT_EQ(std::stof(start[1]), elocal<exp_single>(r, a, c.alfa, c.beta, 0.74f, c.e2, c.hbm));
+  EXPECT_EQ(std::stof(start[1]), elocal(r, t));
   EXPECT_EQ(std::stof(start[3]), psi * psi);
   EXPECT_NE(std::stof(start[3]), psi);
 }

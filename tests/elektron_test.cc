@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "elektron/lcg.h"
+#include "random/lcg.h"
 #include "elektron/separation.h"
 
 namespace vmc {
@@ -14,22 +14,22 @@ namespace {
 TEST(Lcg, ReproducesTheFirstStatesFromTheSeed) {
   lcg g;
   const std::int64_t states[] = {14058, 5836062, 631590, 2595654, 1919982, 872202, 4827498};
-  const float first = lcg_next(g);
+  const float first = g.next();
   EXPECT_EQ(g.state, states[0]);
   EXPECT_EQ(first, 14058.0f / 8549724.0f);
   EXPECT_NEAR(first, 0.0016443f, 1e-7f);
   for (int i = 1; i < 7; ++i) {
-    lcg_next(g);
+    g.next();
     EXPECT_EQ(g.state, states[i]);
   }
 }
 
 TEST(Lcg, NeverGivesZeroOrOneOverItsWholePeriod) {
   lcg g;
-  const std::int64_t first = (lcg_next(g), g.state);
+  const std::int64_t first = (g.next(), g.state);
   std::int64_t period = 0;
   do {
-    const float u = lcg_next(g);
+    const float u = g.next();
     ASSERT_GT(u, 0.0f);
     ASSERT_LT(u, 1.0f);
     ASSERT_EQ(g.state % 12, 6);

@@ -15,6 +15,8 @@ namespace {
 
 using testing::bits;
 using testing::k;
+using testing::classic_beta;
+using testing::trial_at;
 
 struct reference_case {
   coords r;
@@ -25,7 +27,7 @@ struct reference_case {
 TEST(Elocal, ReproducesReferenceValuesToTheBit) {
   const coords r074{0.1f, 0.2f, -0.3f, -0.2f, 0.1f, 0.4f};
   const float a = apar<exp_double>(k.abohr, 0.74f, apar_start::abohr);
-  const energy_parts p = elocal_parts<exp_double>(r074, a, k.alfa, k.beta, 0.74f, k.e2, k.hbm);
+  const energy_parts p = elocal_parts(r074, trial_at<exp_double>(0.74f, a));
   EXPECT_EQ(p.tpop, 80.7434769f);
   EXPECT_EQ(p.vpop, -144.974380f);
 
@@ -36,14 +38,14 @@ TEST(Elocal, ReproducesReferenceValuesToTheBit) {
   };
   for (const reference_case& c : cases) {
     const float as = apar<exp_double>(k.abohr, c.s, apar_start::abohr);
-    EXPECT_EQ(elocal<exp_double>(c.r, as, k.alfa, k.beta, c.s, k.e2, k.hbm), c.eloc) << c.s;
+    EXPECT_EQ(elocal(c.r, trial_at<exp_double>(c.s, as)), c.eloc) << c.s;
   }
 }
 
 // psi and its Laplacian in double precision, the same formulas carried out
 // without rounding to float, to check the analytic derivatives.
 double psi_double(const std::array<double, 6>& r, double a, double s) {
-  const double alfa = k.alfa, beta = k.beta, h = s / 2;
+  const double alfa = k.alfa, beta = classic_beta, h = s / 2;
   auto len = [](double x, double y, double z) { return std::sqrt(x * x + y * y + z * z); };
   const double r1l = len(r[0], r[1], r[2] + h), r1r = len(r[0], r[1], r[2] - h);
   const double r2l = len(r[3], r[4], r[5] + h), r2r = len(r[3], r[4], r[5] - h);
@@ -83,7 +85,7 @@ TEST(Elocal, AgreesWithAFiniteDifferenceLaplacianOfPsi) {
     if (testing::closest_approach(g) < 0.05f) continue;
     const float a = apar<exp_double>(k.abohr, s, apar_start::abohr);
     const double expected = eloc_by_differences(r, a, s);
-    const float e = elocal<exp_double>(r, a, k.alfa, k.beta, s, k.e2, k.hbm);
+    const float e = elocal(r, trial_at<exp_double>(s, a));
     ASSERT_NEAR(e, expected, 2e-3 + 2e-5 * std::fabs(expected))
         << "s=" << s << " r=" << r[0] << "," << r[1] << "," << r[2] << "," << r[3] << ","
         << r[4] << "," << r[5];
@@ -102,7 +104,7 @@ TEST(Elocal, AgreesWithAFiniteDifferenceLaplacianOfThePhiFunction) {
     const geometry g = radii(0.5f * s, r);
     if (testing::closest_approach(g) < 0.2f) continue;
     const float a = apar<exp_double>(k.abohr, s, apar_start::abohr);
-    auto psi = [&](coords c) { return double(phi<exp_double>(c, a, k.alfa, k.beta, s)); };
+    auto psi = [&](coords c) { return double(phi(c, trial_at<exp_double>(s, a))); };
     const float h = 0.02f;
     double lap = 0;
     for (int i = 0; i < 6; ++i) {
@@ -114,10 +116,10 @@ TEST(Elocal, AgreesWithAFiniteDifferenceLaplacianOfThePhiFunction) {
       lap += (-at(2 * h) + 16 * at(h) - 30 * at(0) + 16 * at(-h) - at(-2 * h)) /
              (12.0 * double(h) * double(h));
     }
-    const double potential = double(elocal<exp_double>(r, a, k.alfa, k.beta, s, k.e2, k.hbm)) -
-                             double(elocal_parts<exp_double>(r, a, k.alfa, k.beta, s, k.e2, k.hbm).tpop);
+    const double potential = double(elocal(r, trial_at<exp_double>(s, a))) -
+                             double(elocal_parts(r, trial_at<exp_double>(s, a)).tpop);
     const double expected = -double(k.hbm) / 2 * lap / psi(r) + potential;
-    ASSERT_NEAR(elocal<exp_double>(r, a, k.alfa, k.beta, s, k.e2, k.hbm), expected, 0.1) << s;
+    ASSERT_NEAR(elocal(r, trial_at<exp_double>(s, a)), expected, 0.1) << s;
     ++checked;
   }
 }
@@ -132,10 +134,10 @@ TEST(Elocal, IsSymmetricUnderExchangeAndReflectionUpToRounding) {
     const float a = apar<exp_double>(k.abohr, s, apar_start::abohr);
     const coords swapped{r[3], r[4], r[5], r[0], r[1], r[2]};
     const coords reflected{r[0], r[1], -r[2], r[3], r[4], -r[5]};
-    const float e = elocal<exp_double>(r, a, k.alfa, k.beta, s, k.e2, k.hbm);
+    const float e = elocal(r, trial_at<exp_double>(s, a));
     const float tol = 1e-3f + 1e-5f * std::fabs(e);
-    ASSERT_NEAR(elocal<exp_double>(swapped, a, k.alfa, k.beta, s, k.e2, k.hbm), e, tol);
-    ASSERT_NEAR(elocal<exp_double>(reflected, a, k.alfa, k.beta, s, k.e2, k.hbm), e, tol);
+    ASSERT_NEAR(elocal(swapped, trial_at<exp_double>(s, a)), e, tol);
+    ASSERT_NEAR(elocal(reflected, trial_at<exp_double>(s, a)), e, tol);
   }
 }
 
@@ -143,10 +145,10 @@ TEST(Elocal, IsNotANumberOrInfiniteAtTheSingularPoints) {
   const float a = 0.5f;
   // Electron 1 on the left nucleus: 0 * infinity in a cosine gives NaN.
   const coords on_nucleus{0.0f, 0.0f, -0.5f, 0.3f, 0.2f, 0.4f};
-  EXPECT_FALSE(std::isfinite(elocal<exp_double>(on_nucleus, a, k.alfa, k.beta, 1.0f, k.e2, k.hbm)));
+  EXPECT_FALSE(std::isfinite(elocal(on_nucleus, trial_at<exp_double>(1.0f, a))));
   // Coincident nuclei: the proton repulsion e2/0 is infinite.
   const coords r{0.3f, -0.2f, 0.1f, -0.4f, 0.5f, 0.2f};
-  EXPECT_FALSE(std::isfinite(elocal<exp_double>(r, a, k.alfa, k.beta, 0.0f, k.e2, k.hbm)));
+  EXPECT_FALSE(std::isfinite(elocal(r, trial_at<exp_double>(0.0f, a))));
 }
 
 TEST(Evaluate, EqualsTheSeparateCallsToTheBitOnAMillionConfigurations) {
@@ -155,13 +157,13 @@ TEST(Evaluate, EqualsTheSeparateCallsToTheBitOnAMillionConfigurations) {
     const float s = std::uniform_real_distribution<float>(0.0f, 3.0f)(gen);
     const float a = apar<exp_double>(k.abohr, s, apar_start::abohr);
     const coords r = testing::random_coords(gen, s, 2.0f);
-    const evaluation both = evaluate<exp_double>(r, a, k.alfa, k.beta, s, k.e2, k.hbm);
-    ASSERT_EQ(bits(both.eloc), bits(elocal<exp_double>(r, a, k.alfa, k.beta, s, k.e2, k.hbm)));
-    ASSERT_EQ(bits(both.psi), bits(phi<exp_double>(r, a, k.alfa, k.beta, s)));
+    const evaluation both = evaluate(r, trial_at<exp_double>(s, a));
+    ASSERT_EQ(bits(both.eloc), bits(elocal(r, trial_at<exp_double>(s, a))));
+    ASSERT_EQ(bits(both.psi), bits(phi(r, trial_at<exp_double>(s, a))));
     if (i % 64 == 0) {
-      const evaluation single = evaluate<exp_single>(r, a, k.alfa, k.beta, s, k.e2, k.hbm);
-      ASSERT_EQ(bits(single.eloc), bits(elocal<exp_single>(r, a, k.alfa, k.beta, s, k.e2, k.hbm)));
-      ASSERT_EQ(bits(single.psi), bits(phi<exp_single>(r, a, k.alfa, k.beta, s)));
+      const evaluation single = evaluate(r, trial_at<exp_single>(s, a));
+      ASSERT_EQ(bits(single.eloc), bits(elocal(r, trial_at<exp_single>(s, a))));
+      ASSERT_EQ(bits(single.psi), bits(phi(r, trial_at<exp_single>(s, a))));
     }
   }
 }

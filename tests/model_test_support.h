@@ -7,10 +7,20 @@
 
 #include "model/constants.h"
 #include "model/geometry.h"
+#include "model/trial_function.h"
 
 namespace vmc::testing {
 
 inline constexpr model_constants k = make_constants();
+// The correlation parameter of the three programs, 1/A.
+inline constexpr float classic_beta = 0.25f;
+
+// The trial function at separation s with orbital length a, the model
+// constants and the programs' beta.
+template <class Exp>
+trial_function<Exp> trial_at(float s, float a, float beta = classic_beta) {
+  return {.s = s, .a = a, .alfa = k.alfa, .beta = beta, .e2 = k.e2, .hbm = k.hbm};
+}
 
 inline std::uint32_t bits(float x) { return std::bit_cast<std::uint32_t>(x); }
 

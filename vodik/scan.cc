@@ -3,12 +3,13 @@
 #include <atomic>
 #include <exception>
 
-#include "model/constants.h"
-#include "model/evaluation.h"
-#include "model/orbital_length.h"
-#include "model/wave_function.h"
+#include "model/trial_function.h"
 #include "output/output_file.h"
 #include "output/record.h"
+#include "walk/accepted_mean.h"
+#include "walk/metropolis.h"
+#include "walk/proposals.h"
+#include "walk/start_configuration.h"
 
 namespace vmc {
 namespace {
@@ -16,6 +17,7 @@ namespace {
 constexpr std::int32_t seed1 = 5465;
 constexpr std::int32_t seed2 = 9675;
 constexpr float g_step = 0.40125f;  // largest displacement of one coordinate, A
+constexpr float beta = 0.25f;       // shape of the electron-electron factor, 1/A
 // Room for the electron records of one pass of 100000 steps: about 60 % of
 // the moves are accepted, about 24 bytes a record; it grows if ever needed.
 constexpr std::size_t pass_buffer_bytes = 2400000;
@@ -40,49 +42,22 @@ std::vector<float> scan_separations() {
   return s;
 }
 
-coords start_configuration(ecuyer& g, float s) {
-  coords surel;
-  rnecuy(g, surel, 6);
-  for (float& w : surel) w = 2.0f * w - 1.0f;
-  surel[2] += -s / 2.0f;
-  surel[5] += s / 2.0f;
-  return surel;
-}
-
-pass_report run_pass(ecuyer& g, float s, int steps, std::string& e1, std::string& e2) {
-  constexpr model_constants c = make_constants();
-
-  coords surel = start_configuration(g, s);
-
-  const float a = apar<exp_double>(c.abohr, s, apar_start::abohr);
-  float fi = phi<exp_double>(surel, a, c.alfa, c.beta, s);
-  float sm = 0.0f;
-  float ev = 0.0f;
+pass_report run_pass(ecuyer& g, float s, std::int64_t steps, std::string& e1, std::string& e2) {
+  const coords start = start_configuration(g, s, offset_rounding::per_operation);
+  const trial_function<exp_double> t = cusp_trial_function<exp_double>(s, beta, apar_start::abohr);
+  walker w = walker_at(start, t);
+  accepted_mean energy;
+  metropolis_walk(w, g, scaled_step{g_step}, t, acceptance::above_deviate, steps,
+                  [&](const walk_step& step) {
+                    energy(step);
+                    // The position after every accepted move, electron by electron.
+                    if (step.accepted) {
+                      append_position(e1, step.now.r[1], step.now.r[2]);
+                      append_position(e2, step.now.r[4], step.now.r[5]);
+                    }
+                  });
   const float am = static_cast<float>(steps);
-
-  coords surel2;
-  std::array<float, 6> u;
-  for (int j = 1; j <= steps; ++j) {
-    // All six coordinates move at once, each by a uniform amount in (-g, g).
-    rnecuy(g, u, 6);
-    for (int i = 0; i < 6; ++i) surel2[i] = surel[i] + (2.0f * u[i] - 1.0f) * g_step;
-    const evaluation trial = evaluate<exp_double>(surel2, a, c.alfa, c.beta, s, c.e2, c.hbm);
-    const float elocn = trial.eloc;
-    const float fin = trial.psi;
-    const float qf = (fin * fin) / (fi * fi);
-    rnecuy(g, u, 1);
-    const float qr = u[0];
-    // Strictly greater: a ratio that is not a number is rejected.
-    if (qf > qr) {
-      fi = fin;
-      ev = ev + elocn;
-      sm = sm + 1.0f;
-      surel = surel2;
-      append_position(e1, surel[1], surel[2]);
-      append_position(e2, surel[4], surel[5]);
-    }
-  }
-  return {s, ev / sm, sm / am};
+  return {s, energy.mean(), static_cast<float>(energy.count) / am};
 }
 
 void run_scan(text_stream& console, const scan_settings& settings) {
@@ -113,8 +88,7 @@ void run_scan(text_stream& console, const scan_settings& settings) {
       try {
         if (!failed.load()) {
           ecuyer g = ecuyer_advance(seeded, draws_per_pass * static_cast<std::uint64_t>(p));
-          r = run_pass(g, settings.separations[static_cast<std::size_t>(p)], settings.steps, e1,
-                       e2);
+          r = run_pass(g, settings.separations[static_cast<std::size_t>(p)], settings.steps, e1, e2);
         }
       } catch (...) {
 #pragma omp critical(scan_failure)

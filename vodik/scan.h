@@ -1,11 +1,11 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
-#include "model/constants.h"
 #include "output/text_stream.h"
-#include "vodik/ecuyer.h"
+#include "random/ecuyer.h"
 
 namespace vmc {
 
@@ -17,7 +17,7 @@ struct pass_report {
 };
 
 struct scan_settings {
-  int steps = 100000;              // Metropolis steps per separation
+  std::int64_t steps = 100000;     // Metropolis steps per separation
   std::vector<float> separations;  // one pass each, in this order
 };
 
@@ -25,15 +25,10 @@ struct scan_settings {
 // computed in double and rounded to float once (0.3, 0.35, ..., 2.5).
 std::vector<float> scan_separations();
 
-// The start configuration of a pass, from the next 6 deviates of g: every
-// coordinate uniform in (-1, 1) A, electron 1 shifted to the left proton
-// (z - s/2), electron 2 to the right one (z + s/2).
-coords start_configuration(ecuyer& g, float s);
-
 // The walk of one pass at separation s, drawing from g: 6 deviates for the
 // start configuration and 7 per step. Appends the record (y, z) of electron
 // 1 to e1 and of electron 2 to e2 after every accepted move.
-pass_report run_pass(ecuyer& g, float s, int steps, std::string& e1, std::string& e2);
+pass_report run_pass(ecuyer& g, float s, std::int64_t steps, std::string& e1, std::string& e2);
 
 // The whole scan: seeds the generator, writes one console record per pass and
 // the files energ.dat, elektrony1.dat and elektrony2.dat in the working

@@ -10,31 +10,36 @@
 
 namespace vmc {
 
-// The state of both components.
+// The state of both components; a default one starts at (123456, 654321).
 struct ecuyer {
   std::int32_t ix1 = 123456;
   std::int32_t ix2 = 654321;
-};
 
-// One deviate in (0, 1): both components advance once, the first before the
-// second, and their difference is scaled by 2^-31.
-inline float ecuyer_next(ecuyer& g) {
-  std::int32_t k = g.ix1 / 53668;
-  g.ix1 = 40014 * (g.ix1 - k * 53668) - k * 12211;
-  if (g.ix1 < 0) g.ix1 += 2147483563;
-  k = g.ix2 / 52774;
-  g.ix2 = 40692 * (g.ix2 - k * 52774) - k * 3791;
-  if (g.ix2 < 0) g.ix2 += 2147483399;
-  std::int32_t iz = g.ix1 - g.ix2;
-  if (iz < 1) iz += 2147483562;
-  return static_cast<float>(iz) * 4.656613e-10f;
-}
+  // One deviate in (0, 1): both components advance once, the first before
+  // the second, and their difference is scaled by 2^-31.
+  float next() {
+    std::int32_t k = ix1 / 53668;
+    ix1 = 40014 * (ix1 - k * 53668) - k * 12211;
+    if (ix1 < 0) ix1 += 2147483563;
+    k = ix2 / 52774;
+    ix2 = 40692 * (ix2 - k * 52774) - k * 3791;
+    if (ix2 < 0) ix2 += 2147483399;
+    std::int32_t iz = ix1 - ix2;
+    if (iz < 1) iz += 2147483562;
+    return static_cast<float>(iz) * 4.656613e-10f;
+  }
+
+  // Fills v with the next v.size() deviates, v[0] first.
+  void fill(std::span<float> v) {
+    for (float& x : v) x = next();
+  }
+};
 
 // Writes the next n deviates into v[0] ... v[n-1]; n <= 0 writes nothing and
 // leaves the state alone. v must hold at least n values.
 inline void rnecuy(ecuyer& g, std::span<float> v, int n) {
   assert(n <= static_cast<int>(v.size()));
-  for (int i = 0; i < n; ++i) v[static_cast<std::size_t>(i)] = ecuyer_next(g);
+  if (n > 0) g.fill(v.first(static_cast<std::size_t>(n)));
 }
 
 // Sets the two component states.

@@ -1,4 +1,4 @@
-#include "vodik/ecuyer.h"
+#include "random/ecuyer.h"
 
 namespace vmc {
 
@@ -32,7 +32,7 @@ ecuyer ecuyer_advance(ecuyer g, std::uint64_t k) {
   if (k == 0) return g;
   // The first step brings any seed (a negative one or one beyond the
   // modulus included) into 0 ... m-1, where the step is exactly a x mod m.
-  ecuyer_next(g);
+  g.next();
   g.ix1 = power_times(40014, k - 1, g.ix1, 2147483563);
   g.ix2 = power_times(40692, k - 1, g.ix2, 2147483399);
   return g;

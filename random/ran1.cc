@@ -1,9 +1,9 @@
-#include "molekula/ran1.h"
+#include "random/ran1.h"
 
 namespace vmc {
 
-float ran1(std::int32_t& state, ran1_table& t) {
-  if (state <= 0 || t.iy == 0) {
+float ran1::next() {
+  if (state <= 0 || iy == 0) {
     // -state, kept in 1 ... 2^31 - 2 (a positive state on the first call
     // becomes 1); widened so that the most negative state cannot overflow.
     const std::int64_t start = -static_cast<std::int64_t>(state);
@@ -11,25 +11,20 @@ float ran1(std::int32_t& state, ran1_table& t) {
     // Eight warm-up steps are discarded, then slots 32 down to 1 are filled.
     for (int j = 40; j >= 1; --j) {
       state = minimal_standard_step(state);
-      if (j <= 32) t.iv[static_cast<std::size_t>(j - 1)] = state;
+      if (j <= 32) iv[static_cast<std::size_t>(j - 1)] = state;
     }
-    t.iy = t.iv[0];
+    iy = iv[0];
   }
   state = minimal_standard_step(state);
   // The value handed out last picks the slot; the slot's old value goes out
   // and the newest congruential value takes its place.
-  const std::size_t slot = static_cast<std::size_t>(t.iy / 67108864);
-  t.iy = t.iv[slot];
-  t.iv[slot] = state;
-  const float x = static_cast<float>(t.iy) * 4.656613e-10f;
+  const std::size_t slot = static_cast<std::size_t>(iy / 67108864);
+  iy = iv[slot];
+  iv[slot] = state;
+  const float x = static_cast<float>(iy) * 4.656613e-10f;
   // Values of iy above 2147483456 round to 0.99999994 or to 1; the cap keeps
   // every deviate below 1.
   return x <= 0.99999988f ? x : 0.99999988f;
-}
-
-float ran1(std::int32_t& state) {
-  static ran1_table table;
-  return ran1(state, table);
 }
 
 }  // namespace vmc

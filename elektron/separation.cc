@@ -92,6 +92,11 @@ separation_reading parse_separation(std::string_view line) {
   }
   if (!std::isfinite(value)) return refuse(token, "is beyond the single-precision range");
   if (value < 0.0f) return refuse(token, "is negative");
+  // Beyond this the float positions around each proton are coarser than a
+  // step of the walk, and the walk is no longer the walk it shows.
+  if (value > largest_separation) {
+    return {std::nullopt, quoted(token) + " is too large; expected at most 1000"};
+  }
   // "-0" is a separation of zero.
   return {value == 0.0f ? 0.0f : value, ""};
 }

@@ -7,9 +7,12 @@
 
 namespace vmc {
 
+// The largest separation the demonstration takes, A.
+inline constexpr float largest_separation = 1000.0f;
+
 // The proton separation read from the user, or why the text holds none.
 struct separation_reading {
-  std::optional<float> value;  // finite and not negative when present
+  std::optional<float> value;  // in 0 ... largest_separation when present
   std::string problem;         // when absent: what was read and what is expected
 };
 
@@ -17,8 +20,8 @@ struct separation_reading {
 // blanks are skipped, the number ends at a blank, a comma, a slash or the end
 // of the line, and the rest of the line is ignored. The number is a decimal
 // real as a person types it (1, 0.74, .5, 7.4e-1, +1; a Fortran D exponent
-// too). Text that is not such a number, a value beyond the float range and a
-// negative value are refused.
+// too). Text that is not such a number, a value beyond the float range, a
+// negative value and one above largest_separation are refused.
 separation_reading parse_separation(std::string_view line);
 
 // A source of input bytes: the next byte (0 ... 255), or -1 at the end of input.

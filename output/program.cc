@@ -10,6 +10,7 @@
 
 #include "output/interrupt_cleanup.h"
 #include "output/io_error.h"
+#include "output/text_stream.h"
 
 namespace vmc {
 namespace {
@@ -25,11 +26,9 @@ void report(std::string_view program, std::string_view message) {
   [[maybe_unused]] const ssize_t n = ::write(2, line.data(), line.size());
 }
 
-}  // namespace
-
-int run_program(std::string_view program, const std::function<void()>& body) {
-  // A closed standard error would let the next opened data file take its
-  // descriptor, and an error message would then land in the data.
+// A closed standard error would let the next opened data file take its
+// descriptor, and an error message would then land in the data.
+void keep_standard_error_open() {
   if (!is_open(2)) {
     // If standard input or output is closed too, the lowest free descriptor
     // is theirs; moving it to 2 leaves them closed, to be reported as such.
@@ -39,6 +38,45 @@ int run_program(std::string_view program, const std::function<void()>& body) {
       ::close(fd);
     }
   }
+}
+
+// An argument as it can be shown on one line: control bytes as '?'.
+std::string printable(std::string_view arg) {
+  std::string text(arg);
+  for (char& c : text) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+  }
+  return text;
+}
+
+}  // namespace
+
+int run_program(std::string_view program, std::string_view usage, std::span<char* const> args,
+                const std::function<void()>& body) {
+  if (args.size() <= 1) return run_program(program, body);
+  keep_standard_error_open();
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string_view arg = args[i];
+    if (arg == "--help" || arg == "-h") {
+      try {
+        if (!is_open(1)) throw io_error("standard output", EBADF);
+        ::signal(SIGPIPE, SIG_IGN);
+        write_all(1, usage, "standard output");
+        return 0;
+      } catch (const std::exception& e) {
+        report(program, e.what());
+        return 1;
+      }
+    }
+  }
+  const std::string p(program);
+  report(program, "unexpected argument \"" + printable(args[1]) + "\"; " + p +
+                      " takes no arguments (see " + p + " --help)");
+  return 2;
+}
+
+int run_program(std::string_view program, const std::function<void()>& body) {
+  keep_standard_error_open();
   try {
     if (!is_open(1)) throw io_error("standard output", EBADF);
     // A vanished reader shows up as a failed write with a reason, not as a

@@ -177,5 +177,47 @@ INSTANTIATE_TEST_SUITE_P(
                    "elektron: standard input: Bad file descriptor"}),
     row_name);
 
+// The programs take no arguments: --help shows what a program does and
+// writes, anything else is a usage error; neither runs the program.
+class ProgramArguments : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(ProgramArguments, HelpOrAUsageErrorTouchesNoFile) {
+  const std::string program = GetParam();
+  const std::string name = fs::path(program).filename().string();
+  temp_dir dir;
+  write_file(dir / "energ.dat", " earlier\n");
+  for (const char* help : {"--help", "-h"}) {
+    testing::launch how;
+    how.args = {help};
+    const testing::outcome r = testing::run(program, dir.path(), how);
+    EXPECT_EQ(r.status, 0) << help;
+    EXPECT_EQ(r.out.rfind("Usage: " + name + "\n", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find(".dat"), std::string::npos) << "says what it writes";
+    EXPECT_EQ(r.err, "");
+  }
+  const std::vector<std::pair<std::vector<std::string>, std::string>> wrong = {
+      {{"-n", "10"}, "-n"}, {{"extra"}, "extra"}, {{"--steps=10", "--help"}, ""}};
+  for (const auto& [args, first] : wrong) {
+    testing::launch how;
+    how.args = args;
+    const testing::outcome r = testing::run(program, dir.path(), how);
+    if (first.empty()) {  // --help anywhere wins
+      EXPECT_EQ(r.status, 0);
+      continue;
+    }
+    EXPECT_EQ(r.status, 2) << first;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, name + ": unexpected argument \"" + first + "\"; " + name +
+                         " takes no arguments (see " + name + " --help)\n");
+  }
+  EXPECT_EQ(entries(dir.path()), std::vector<std::string>{"energ.dat"});
+  EXPECT_EQ(read_file(dir / "energ.dat"), " earlier\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Programs, ProgramArguments, ::testing::Values(vodik, molekula, elektron),
+                         [](const auto& info) {
+                           return fs::path(info.param).filename().string();
+                         });
+
 }  // namespace
 }  // namespace vmc::testing

@@ -42,7 +42,10 @@ outcome run(const std::string& program, const std::filesystem::path& dir, const 
       if (setgid(65534) != 0 || setuid(65534) != 0) _exit(126);
     }
     signal(SIGPIPE, SIG_DFL);
-    execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& a : how.args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(program.c_str(), argv.data());
     _exit(127);
   }
   close(in[0]);

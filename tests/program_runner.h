@@ -9,6 +9,7 @@ namespace vmc::testing {
 
 // How a program is started for a whole-program test.
 struct launch {
+  std::vector<std::string> args;        // command-line arguments after the program's name
   std::string input;                    // fed to standard input
   std::string input_after;              // input is held back until stdout shows this
   std::string stdout_path;              // standard output goes here instead of a pipe

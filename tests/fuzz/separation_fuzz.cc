@@ -56,7 +56,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   if (r.value) {
     const float s = *r.value;
-    if (!std::isfinite(s) || s < 0.0f || std::signbit(s)) broken("a value out of range", input);
+    if (!std::isfinite(s) || s < 0.0f || std::signbit(s) || s > vmc::largest_separation) {
+      broken("a value out of range", input);
+    }
     if (!r.problem.empty()) broken("a value with a problem", input);
     const float expected = static_cast<float>(number_in(input));
     // strtod then rounding to float can differ from the direct float reading

@@ -7,6 +7,8 @@
 #include "model/local_energy.h"
 #include "model/trial_function.h"
 #include "model/wave_function.h"
+#include "classic_reference.h"
+#include "golden.h"
 #include "program_runner.h"
 
 // Whole runs of the elektron program fed through standard input.
@@ -62,6 +64,21 @@ TEST(ElektronRun, ShowsTheWholeWalkAndWritesTheStartPositions) {
   const std::string generator = read_file(dir / "generator.dat");
   EXPECT_EQ(generator, out[1].substr(10) + "\n" + out[2].substr(10) + "\n");
   EXPECT_EQ(entries(dir.path()), std::vector<std::string>{"generator.dat"});
+}
+
+// Whole runs against the demonstration written out a second time as a plain
+// loop, record for record, over separations from coincident protons to the
+// largest one taken.
+TEST(ElektronRun, IsTheDemonstrationRecordForRecord) {
+  for (const char* input : {"0", "0.3", "0.74", "1", "2.5", "10", "1000"}) {
+    temp_dir dir;
+    const testing::outcome r = run_with(dir, std::string(input) + "\n");
+    ASSERT_EQ(r.status, 0) << input << ": " << r.err;
+    const classic_outputs expected = reference_elektron(std::stof(input));
+    EXPECT_EQ(first_difference(expected.console, r.out), "") << "s = " << input;
+    EXPECT_EQ(first_difference(expected.pociatok, read_file(dir / "generator.dat")), "")
+        << "s = " << input;
+  }
 }
 
 TEST(ElektronRun, ShowsThePromptBeforeItWaitsForTheSeparation) {

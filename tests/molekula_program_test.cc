@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <string>
 
+#include "classic_reference.h"
+#include "golden.h"
 #include "program_runner.h"
 
 // Whole runs of the molekula program, checked record by record.
@@ -56,6 +58,50 @@ TEST(MolekulaRun, WritesTheStartTheNucleiTheWalkAndAnEnergy) {
   EXPECT_LE(accepted, 1000u);
   EXPECT_EQ(lines(read_file(dir / "elektrony1.dat")).size(), accepted);
   EXPECT_EQ(lines(read_file(dir / "elektrony2.dat")).size(), accepted);
+}
+
+// The outputs of the run as an independent implementation confirmed them,
+// record by record, float for float.
+struct confirmed {
+  const char* name;
+  const char* sha256;
+};
+const confirmed molekula_confirmed[] = {
+    {"standard output", "53d3bddf430b1bbf2d395799258c4babefac1e02e7753d007fd1683ef405682e"},
+    {"energ.dat", "0f706b459ffa7bddf5bd27e875777649801b07c545ed1e1837faad601d3bcd13"},
+    {"elektrony1.dat", "c6d7833af5cafdbce17d743aa7e41902416261837c0d48a6746f3c14a1831d4c"},
+    {"elektrony2.dat", "4f9d56bc2796939b66a196200699e738389948b636c22ed067fd15cc730cff2b"},
+    {"pociatok.dat", "fb0f773989cbc4b0b158a1760d9577f8818a67ce78cfed26966bda47407113f8"},
+    {"jadra.dat", "631570c828a815b074a108f04e506d23402f679d3278f94aa372ac823c4bfd91"},
+};
+
+std::vector<std::string> reference_files(const classic_outputs& r) {
+  return {r.console, r.energ, r.elektrony1, r.elektrony2, r.pociatok, r.jadra};
+}
+
+TEST(MolekulaRun, WritesTheConfirmedOutputsToTheByte) {
+  temp_dir dir;
+  const testing::outcome r = testing::run(molekula_program, dir.path());
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::vector<std::string> expected = reference_files(reference_molekula());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    const std::string actual = i == 0 ? r.out : read_file(dir / molekula_confirmed[i].name);
+    if (sha256_hex(actual) == molekula_confirmed[i].sha256) continue;
+    ADD_FAILURE() << molekula_confirmed[i].name
+                  << " is not the confirmed output; first difference: "
+                  << first_difference(expected[i], actual)
+                  << (sha256_hex(expected[i]) == molekula_confirmed[i].sha256
+                          ? ""
+                          : " (the reference walk is not the confirmed output either: the model, "
+                            "the generator or the record format has changed)");
+  }
+}
+
+TEST(MolekulaReference, ReproducesTheConfirmedOutputs) {
+  const std::vector<std::string> files = reference_files(reference_molekula());
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    EXPECT_EQ(sha256_hex(files[i]), molekula_confirmed[i].sha256) << molekula_confirmed[i].name;
+  }
 }
 
 TEST(MolekulaRun, ASecondRunReplacesEveryFileWithTheSameRecords) {

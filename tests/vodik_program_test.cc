@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <string>
 
+#include "classic_reference.h"
+#include "golden.h"
 #include "program_runner.h"
 #include "vodik/scan.h"
 
@@ -75,6 +77,56 @@ TEST_F(VodikRun, EndsCleanlyWithOneConsoleAndOneEnergyRecordPerSeparation) {
   EXPECT_EQ(static_cast<double>(e1.size()), accepted);
   EXPECT_EQ(e2.size(), e1.size());
   EXPECT_EQ(items(e1.front()).size(), 2u);
+}
+
+// The outputs of the scan as an independent implementation confirmed them,
+// record by record, float for float.
+struct confirmed {
+  const char* name;
+  const char* sha256;
+};
+const confirmed vodik_confirmed[] = {
+    {"standard output", "e74f8cf10c367e977860417c91d51217ee5c761ecd461350aa73ac3233815791"},
+    {"energ.dat", "8694fd05e76112f703514830101a2afdf847643c63962ac95b5540b4a35ecb5b"},
+    {"elektrony1.dat", "f7c2f7dee6785c021585760472ad446a4c0afe29acff45d354b698c6df2def86"},
+    {"elektrony2.dat", "e0a581612da17f9d4e6dd5d4162287db8eeef2a9e6d4f1cdfea43c97b6b66d69"},
+};
+
+const classic_outputs& vodik_reference() {
+  static const classic_outputs r = reference_vodik();
+  return r;
+}
+
+std::vector<std::string> reference_files(const classic_outputs& r) {
+  return {r.console, r.energ, r.elektrony1, r.elektrony2};
+}
+
+TEST_F(VodikRun, WritesTheConfirmedOutputsToTheByte) {
+  ASSERT_EQ(result_.status, 0) << result_.err;
+  const std::vector<std::string> actual = {result_.out, read_file(*all_ / "energ.dat"),
+                                           read_file(*all_ / "elektrony1.dat"),
+                                           read_file(*all_ / "elektrony2.dat")};
+  for (std::size_t i = 0; i < actual.size(); ++i) {
+    if (sha256_hex(actual[i]) == vodik_confirmed[i].sha256) continue;
+    // Only now is the reference walk asked where the output went wrong.
+    const classic_outputs& r = vodik_reference();
+    const std::string expected = reference_files(r)[i];
+    ADD_FAILURE() << vodik_confirmed[i].name << " is not the confirmed output; first difference: "
+                  << first_difference(expected, actual[i], i >= 2 ? r.pass_first
+                                                                  : std::vector<std::size_t>{})
+                  << (sha256_hex(expected) == vodik_confirmed[i].sha256
+                          ? ""
+                          : " (the reference walk is not the confirmed output either: the model, "
+                            "a generator or the record format has changed)");
+  }
+}
+
+TEST(VodikReference, ReproducesTheConfirmedOutputs) {
+  const std::vector<std::string> files = reference_files(vodik_reference());
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    EXPECT_EQ(sha256_hex(files[i]), vodik_confirmed[i].sha256) << vodik_confirmed[i].name;
+  }
+  EXPECT_EQ(vodik_reference().pass_first.size(), 45u);
 }
 
 TEST_F(VodikRun, GivesABoundMoleculeAboveTheExactEnergy) {

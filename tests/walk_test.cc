@@ -143,15 +143,16 @@ TEST(StartConfiguration, PlacesEachElectronInTheCubeAroundItsProton) {
 }
 
 TEST(StartConfiguration, RoundingTheOffsetOnceOrPerOperationDiffersInTheLastBit) {
-  // With u near 0, 2u - 1 is not exact in float; rounding it before the
-  // offset is added gives another float than one rounding of the whole sum.
-  scripted a{{0, 0, 0x1p-20f, 0, 0, 0.5f}}, b = a;
-  const float s = 3.0e-7f;
-  const coords per_operation = start_configuration(a, s, offset_rounding::per_operation);
-  const coords once = start_configuration(b, s, offset_rounding::once);
-  EXPECT_EQ(per_operation[2], (2.0f * 0x1p-20f - 1.0f) + (-s / 2.0f));
-  EXPECT_EQ(once[2], static_cast<float>(2.0 * 0x1p-20 - 1.0 - 0.5 * static_cast<double>(s)));
-  EXPECT_EQ(per_operation[5], once[5]);
+  // The demonstration's z2 at s = 0.3 A: 2u - 1 is not exact in float for
+  // this u, and rounding it before s/2 is added lands one float away from
+  // one rounding of the whole sum.
+  const float u = 0x1.a1dab6p-4f;
+  scripted a{{0.5f, 0.5f, 0.5f, 0.5f, 0.5f, u}}, b = a;
+  const coords per_operation = start_configuration(a, 0.3f, offset_rounding::per_operation);
+  const coords once = start_configuration(b, 0.3f, offset_rounding::once);
+  EXPECT_EQ(per_operation[5], -0x1.4abc84p-1f);
+  EXPECT_EQ(once[5], -0x1.4abc86p-1f);
+  EXPECT_EQ(once[2], per_operation[2]) << "2u - 1 = 0 is exact either way";
 }
 
 TEST(Proposals, MoveEveryCoordinateWithinTheirStep) {

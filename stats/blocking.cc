@@ -1,0 +1,70 @@
+#include "stats/blocking.h"
+
+#include <cmath>
+#include <limits>
+
+namespace vmc {
+
+double chi_square_99(int df) {
+  // If X is chi-square with d degrees of freedom, (X/d)^(1/3) is close to
+  // normal with mean 1 - 2/(9d) and variance 2/(9d).
+  constexpr double z99 = 2.3263478740408408;  // the 99 % quantile of the standard normal
+  const double d = df;
+  const double v = 2.0 / (9.0 * d);
+  const double c = 1.0 - v + z99 * std::sqrt(v);
+  return d * c * c * c;
+}
+
+blocking_result analyse(const blocking& b) {
+  blocking_result r;
+  r.count = b.count();
+  if (r.count == 0) {
+    r.mean = r.variance = r.error = r.tau = std::numeric_limits<double>::quiet_NaN();
+    return r;
+  }
+  const block_level& all = b.levels[0];
+  const double n0 = static_cast<double>(all.n);
+  const double m0 = all.sum / n0;
+  r.mean = b.shift + m0;
+  r.variance = all.sum_squares / n0 - m0 * m0;
+
+  for (int k = 0; k < blocking::max_levels; ++k) {
+    const block_level& l = b.levels[static_cast<std::size_t>(k)];
+    if (l.n < min_blocks) break;
+    const double n = static_cast<double>(l.n);
+    const double m = l.sum / n;
+    const double c0 = l.sum_squares / n - m * m;
+    // (1/n) sum_(i<n) (y_i - m)(y_(i+1) - m), expanded into the running sums.
+    const double c1 = (l.sum_products - m * (2.0 * l.sum - l.first - l.last) ) / n;
+    r.levels.push_back({k, l.n, c0, c1 / c0, std::sqrt(c0 / (n - 1.0))});
+  }
+  if (r.levels.empty()) {
+    // Too short a series to judge its correlation: the error of independent values.
+    r.error = std::sqrt(r.variance / (n0 - 1.0));
+    r.tau = n0 * r.error * r.error / r.variance;
+    return r;
+  }
+
+  // M_k, summed from the top level down; the lowest level that passes wins.
+  const int top = static_cast<int>(r.levels.size()) - 1;
+  double m_sum = 0.0;
+  int chosen = top;
+  bool passed = false;
+  for (int k = top; k >= 0; --k) {
+    const level_estimate& e = r.levels[static_cast<std::size_t>(k)];
+    // A constant series has no correlation to find.
+    const double term = e.variance > 0.0 ? static_cast<double>(e.blocks) * e.lag1 * e.lag1 : 0.0;
+    m_sum += term;
+    if (m_sum < chi_square_99(top - k + 1)) {
+      chosen = k;
+      passed = true;
+    }
+  }
+  r.level = chosen;
+  r.converged = passed;
+  r.error = r.levels[static_cast<std::size_t>(chosen)].error;
+  r.tau = r.variance > 0.0 ? n0 * r.error * r.error / r.variance : 1.0;
+  return r;
+}
+
+}  // namespace vmc

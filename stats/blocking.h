@@ -1,0 +1,103 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+// The standard error of the mean of a correlated series by blocking
+// (Flyvbjerg and Petersen 1989): the series is averaged in pairs again and
+// again, and once the block means are longer than the correlation, they are
+// independent and their plain standard error is the error of the mean.
+// The series is blocked on the fly, in O(log N) memory, so a walk of 10^9 or
+// more steps needs no storage of its own.
+
+namespace vmc {
+
+// The sums of one blocking level: the means y_1 ... y_n of its blocks (2^k
+// values each at level k), less the series' first value, which keeps the
+// sums of squares free of cancellation.
+struct block_level {
+  std::int64_t n = 0;
+  double sum = 0;           // sum of y_i
+  double sum_squares = 0;   // sum of y_i^2
+  double sum_products = 0;  // sum of y_i y_(i+1)
+  double first = 0;         // y_1
+  double last = 0;          // y_n
+  bool pending = false;     // y_n waits for its partner to make a block of the level above
+};
+
+// A series blocked as it is added. Sums are double, counts 64-bit.
+struct blocking {
+  static constexpr int max_levels = 64;
+  double shift = 0;  // the first value added
+  std::array<block_level, max_levels> levels{};
+
+  // Adds the next value of the series.
+  void add(double x) {
+    if (levels[0].n == 0) shift = x;
+    double y = x - shift;
+    for (block_level& l : levels) {
+      if (l.n == 0) {
+        l.first = y;
+      } else {
+        l.sum_products += l.last * y;
+      }
+      ++l.n;
+      l.sum += y;
+      l.sum_squares += y * y;
+      const double previous = l.last;
+      l.last = y;
+      if (!l.pending) {
+        l.pending = true;
+        return;
+      }
+      // The value before this one and this one make one block of the level above.
+      l.pending = false;
+      y = 0.5 * (previous + y);
+    }
+  }
+
+  std::int64_t count() const { return levels[0].n; }
+};
+
+// What one blocking level says.
+struct level_estimate {
+  int level;             // blocks of 2^level values
+  std::int64_t blocks;   // complete blocks
+  double variance;       // of the block means, (1/n) sum (y - mean)^2
+  double lag1;           // autocorrelation of neighbouring block means
+  double error;          // sqrt(variance / (blocks - 1)), the error of the mean if blocks are independent
+};
+
+// The mean of a series with its error.
+struct blocking_result {
+  std::int64_t count = 0;
+  double mean = 0;
+  double variance = 0;  // of the values, (1/N) sum (x - mean)^2
+  double error = 0;     // standard error of the mean, from the chosen level
+  double tau = 0;       // N error^2 / variance: 1 for independent values
+  int level = 0;        // the chosen level
+  bool converged = false;  // false when no level passed the test: error is then a lower bound
+  std::vector<level_estimate> levels;  // every level with at least min_blocks blocks
+};
+
+// The fewest blocks a level needs to take part in the choice.
+inline constexpr std::int64_t min_blocks = 16;
+
+// Mean, variance and error of the series. The level is chosen automatically:
+// if the block means of level k are independent, their lag-1 autocorrelation
+// r_k has mean about 0 and variance 1/n_k, so n_k r_k^2 is about chi-square
+// with one degree of freedom, and the sum M_k = sum over j >= k of n_j r_j^2
+// is chi-square with as many degrees of freedom as levels summed. The chosen
+// level is the lowest k (with at least min_blocks blocks, as every level
+// summed) at which M_k is below the 99 % quantile of that distribution; its
+// error sqrt(variance_k / (n_k - 1)) is the result. When no level passes,
+// the highest level is used and converged is false.
+blocking_result analyse(const blocking& b);
+
+// The 99 % quantile of the chi-square distribution with df degrees of
+// freedom, from the Wilson-Hilferty cube-root normal approximation (within
+// 1 % of the exact value from df = 1 on).
+double chi_square_99(int df);
+
+}  // namespace vmc

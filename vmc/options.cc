@@ -1,0 +1,134 @@
+#include "vmc/options.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace vmc {
+namespace {
+
+// What was typed, on one line and not too long.
+std::string quoted(std::string_view text) {
+  constexpr std::size_t longest = 40;
+  std::string q = "\"";
+  for (std::size_t i = 0; i < text.size() && i < longest; ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    q += (c < 0x20 || c == 0x7f) ? '?' : static_cast<char>(c);
+  }
+  if (text.size() > longest) q += "...";
+  return q + "\"";
+}
+
+[[noreturn]] void refuse(std::string_view option, std::string_view expected, std::string_view got) {
+  throw usage_error(std::string(option) + ": expected " + std::string(expected) + "; got " +
+                    quoted(got));
+}
+
+bool decimal_chars(std::string_view t) {
+  if (t.empty()) return false;
+  for (char c : t) {
+    const bool ok = (c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E' || c == '+' || c == '-';
+    if (!ok) return false;
+  }
+  return true;
+}
+
+// A decimal number that is all of t (from_chars reads no "inf", "nan" or hex
+// when only decimal characters are allowed).
+template <class Real>
+bool read_decimal(std::string_view t, Real& value) {
+  if (!decimal_chars(t)) return false;
+  if (t.front() == '+') t.remove_prefix(1);
+  const std::from_chars_result r = std::from_chars(t.data(), t.data() + t.size(), value);
+  return r.ec == std::errc() && r.ptr == t.data() + t.size() && std::isfinite(value);
+}
+
+constexpr std::string_view separation_form =
+    "separations in angstrom as START:STOP:STEP (such as 0.3:2.5:0.05) or a comma list "
+    "(such as 0.5,0.74,1.4), each above 0 and at most 1000";
+
+float checked_separation(std::string_view option, double s, std::string_view got) {
+  if (!(s > 0.0) || s > largest_separation_a) refuse(option, separation_form, got);
+  const float f = static_cast<float>(s);
+  if (!(f > 0.0f)) refuse(option, separation_form, got);
+  return f;
+}
+
+}  // namespace
+
+std::vector<float> parse_separations(std::string_view option, std::string_view text) {
+  std::vector<float> out;
+  const std::size_t colon = text.find(':');
+  if (colon != std::string_view::npos) {
+    const std::size_t second = text.find(':', colon + 1);
+    if (second == std::string_view::npos || text.find(':', second + 1) != std::string_view::npos) {
+      refuse(option, separation_form, text);
+    }
+    double start = 0, stop = 0, step = 0;
+    if (!read_decimal(text.substr(0, colon), start) ||
+        !read_decimal(text.substr(colon + 1, second - colon - 1), stop) ||
+        !read_decimal(text.substr(second + 1), step)) {
+      refuse(option, separation_form, text);
+    }
+    if (!(step > 0.0)) refuse(option, "a STEP above 0 in START:STOP:STEP", text);
+    if (stop < start) refuse(option, "STOP at least START in START:STOP:STEP", text);
+    const double last = std::floor((stop - start) / step + 1e-9);
+    if (last + 1.0 > static_cast<double>(most_separations)) {
+      refuse(option, "at most " + std::to_string(most_separations) + " separations", text);
+    }
+    for (double k = 0; k <= last; ++k) out.push_back(checked_separation(option, start + k * step, text));
+    return out;
+  }
+  std::size_t begin = 0;
+  for (;;) {
+    const std::size_t comma = text.find(',', begin);
+    const std::string_view item =
+        text.substr(begin, comma == std::string_view::npos ? std::string_view::npos : comma - begin);
+    double s = 0;
+    if (!read_decimal(item, s)) refuse(option, separation_form, text);
+    out.push_back(checked_separation(option, s, item));
+    if (out.size() > most_separations) {
+      refuse(option, "at most " + std::to_string(most_separations) + " separations", text);
+    }
+    if (comma == std::string_view::npos) break;
+    begin = comma + 1;
+  }
+  return out;
+}
+
+std::int64_t parse_count(std::string_view option, std::string_view text, std::int64_t least) {
+  const std::string expected = "a whole number of at least " + std::to_string(least) +
+                               " and at most 1e12, such as 1000000 or 1e6";
+  double value = 0;
+  // Every whole number up to 1e12 is exact in a double.
+  if (!read_decimal(text, value) || value != std::floor(value) ||
+      value < static_cast<double>(least) || value > static_cast<double>(most_steps)) {
+    refuse(option, expected, text);
+  }
+  return static_cast<std::int64_t>(value);
+}
+
+float parse_real(std::string_view option, std::string_view text, float least, bool strictly) {
+  float value = 0;
+  const bool ok = read_decimal(text, value) && (strictly ? value > least : value >= least);
+  if (!ok) {
+    char bound[32];
+    const std::to_chars_result r = std::to_chars(bound, bound + sizeof bound, least);
+    refuse(option,
+           std::string("a finite number ") + (strictly ? "above " : "of at least ") +
+               std::string(bound, r.ptr),
+           text);
+  }
+  return value;
+}
+
+std::int32_t parse_seed(std::string_view option, std::string_view text) {
+  std::int64_t value = 0;
+  const std::from_chars_result r = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || r.ec != std::errc() || r.ptr != text.data() + text.size() || value < 1 ||
+      value > 2147483562) {
+    refuse(option, "a whole number from 1 to 2147483562", text);
+  }
+  return static_cast<std::int32_t>(value);
+}
+
+}  // namespace vmc

@@ -1,0 +1,100 @@
+#include "vmc/scan.h"
+
+#include <atomic>
+#include <exception>
+
+#include "model/trial_function.h"
+#include "random/streams.h"
+#include "stats/energy_statistics.h"
+#include "walk/metropolis.h"
+#include "walk/proposals.h"
+#include "walk/start_configuration.h"
+
+namespace vmc {
+
+std::uint64_t draws_per_walk(const scan_settings& settings) {
+  return 6 + 7 * static_cast<std::uint64_t>(settings.equilibration + settings.steps);
+}
+
+scan_row run_walk(const scan_settings& settings, std::size_t index) {
+  const float s = settings.separations[index];
+  ecuyer g = walk_stream(settings.seed, index, draws_per_walk(settings));
+  const coords start = start_configuration(g, s, offset_rounding::per_operation);
+  const trial_function<exp_double> t =
+      cusp_trial_function<exp_double>(s, settings.beta, apar_start::abohr);
+  walker w = walker_at(start, t);
+  const scaled_step move{settings.step_size};
+  metropolis_walk(w, g, move, t, acceptance::above_deviate, settings.equilibration,
+                  [](const walk_step&) {});
+  energy_statistics stats;
+  metropolis_walk(w, g, move, t, acceptance::above_deviate, settings.steps, stats);
+
+  const blocking_result b = analyse(stats.series);
+  scan_row r{s, settings.beta, t.a};
+  r.steps = settings.steps;
+  r.accepted = stats.accepted;
+  r.energy = b.mean;
+  r.error = b.error;
+  r.tau = b.tau;
+  r.variance = b.variance;
+  r.energy_accepted = stats.sum_accepted / static_cast<double>(stats.accepted);
+  r.converged = b.converged;
+  return r;
+}
+
+std::vector<scan_row> run_scan(const scan_settings& settings,
+                               const std::function<void(std::size_t, std::size_t)>& done) {
+  const std::size_t n = settings.separations.size();
+  std::vector<scan_row> rows(n);
+  std::exception_ptr failure;
+  std::size_t finished = 0;
+  // Each row depends on its index alone, so the order of completion cannot
+  // change a bit of the table.
+#pragma omp parallel for schedule(dynamic, 1)
+  for (std::size_t i = 0; i < n; ++i) {
+    try {
+      rows[i] = run_walk(settings, i);
+#pragma omp critical(scan_progress)
+      {
+        ++finished;
+        if (done) done(finished, n);
+      }
+    } catch (...) {
+#pragma omp critical(scan_failure)
+      if (!failure) failure = std::current_exception();
+    }
+  }
+  if (failure) std::rethrow_exception(failure);
+  return rows;
+}
+
+namespace {
+
+const std::vector<std::string> columns = {"s",   "beta",  "a",   "steps",    "acceptance",
+                                          "energy", "error", "tau", "variance", "energy_accepted"};
+
+}  // namespace
+
+table scan_table(const std::vector<scan_row>& rows) {
+  table t{columns, {}};
+  for (const scan_row& r : rows) {
+    const double acceptance = static_cast<double>(r.accepted) / static_cast<double>(r.steps);
+    t.rows.push_back({shortest(r.s), shortest(r.beta), shortest(r.a), std::to_string(r.steps),
+                      shortest(acceptance), shortest(r.energy), shortest(r.error),
+                      shortest(r.tau), shortest(r.variance), shortest(r.energy_accepted)});
+  }
+  return t;
+}
+
+table scan_table_for_people(const std::vector<scan_row>& rows) {
+  table t{columns, {}};
+  for (const scan_row& r : rows) {
+    const double acceptance = static_cast<double>(r.accepted) / static_cast<double>(r.steps);
+    t.rows.push_back({shortest(r.s), shortest(r.beta), fixed(r.a, 5), std::to_string(r.steps),
+                      fixed(acceptance, 4), fixed(r.energy, 4), fixed(r.error, 4), fixed(r.tau, 2),
+                      fixed(r.variance, 3), fixed(r.energy_accepted, 4)});
+  }
+  return t;
+}
+
+}  // namespace vmc

@@ -1,0 +1,106 @@
+#include "vmc/scan_command.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "output/output_file.h"
+#include "output/program.h"
+#include "output/table.h"
+#include "output/text_stream.h"
+#include "vmc/options.h"
+#include "vmc/scan.h"
+
+namespace vmc {
+namespace {
+
+// The options as typed; checked only once the command line is complete.
+struct scan_texts {
+  std::string separations = "0.3:2.5:0.05";
+  std::string steps = "1000000";
+  std::string equilibration = "10000";
+  std::string beta = "0.25";
+  std::string step_size = "0.40125";
+  std::string seed = "5465";
+  std::string output = "vmc-scan.tsv";
+};
+
+scan_settings checked(const scan_texts& t) {
+  scan_settings s;
+  s.separations = parse_separations("--separations", t.separations);
+  s.steps = parse_count("--steps", t.steps, 1);
+  s.equilibration = parse_count("--equilibration", t.equilibration, 0);
+  s.beta = parse_real("--beta", t.beta, 0.0f, false);
+  s.step_size = parse_real("--step-size", t.step_size, 0.0f, true);
+  s.seed = parse_seed("--seed", t.seed);
+  if (t.output.empty()) throw usage_error("--output: expected a file name; got \"\"");
+  return s;
+}
+
+// "k of n separations done", rewritten in place, while standard error is a terminal.
+void show_progress(std::size_t k, std::size_t n) {
+  std::fprintf(stderr, "\rvmc scan: %zu of %zu separations done", k, n);
+  if (k == n) std::fputc('\n', stderr);
+  std::fflush(stderr);
+}
+
+int run(const scan_texts& texts) {
+  scan_settings settings;
+  try {
+    settings = checked(texts);
+  } catch (const usage_error& e) {
+    std::fprintf(stderr, "vmc scan: %s\n", e.what());
+    return 2;
+  }
+  return run_program("vmc scan", [&] {
+    // The table replaces the file only when the whole scan has succeeded; it
+    // is opened first, so that an unwritable place fails before the work.
+    output_file file(texts.output);
+    const bool terminal = ::isatty(2) == 1;
+    const std::vector<scan_row> rows =
+        run_scan(settings, terminal ? show_progress : std::function<void(std::size_t, std::size_t)>{});
+    for (const scan_row& r : rows) {
+      if (!r.converged) {
+        std::fprintf(stderr,
+                     "vmc scan: s = %s: no blocking level passed the independence test; the "
+                     "error is a lower bound (run more steps)\n",
+                     shortest(r.s).c_str());
+      }
+    }
+    file.write(tab_separated(scan_table(rows)));
+    text_stream console(1, "standard output");
+    console.write(aligned(scan_table_for_people(rows)));
+    console.flush();
+    file.close();
+  });
+}
+
+}  // namespace
+
+std::function<int()> add_scan_command(CLI::App& app) {
+  CLI::App* scan = app.add_subcommand(
+      "scan",
+      "One Metropolis walk per separation with the trial function of the classic programs: "
+      "the mean local energy over every step with its error bar from a blocking analysis, "
+      "beside the mean over accepted moves. Writes a tab-separated table and prints it.");
+  auto texts = std::make_shared<scan_texts>();
+  scan->add_option("--separations", texts->separations,
+                   "START:STOP:STEP (inclusive) or a comma list, in angstrom, each in (0, 1000]")
+      ->capture_default_str();
+  scan->add_option("--steps", texts->steps, "measured steps per walk (1e6-style accepted)")
+      ->capture_default_str();
+  scan->add_option("--equilibration", texts->equilibration, "steps discarded before measuring")
+      ->capture_default_str();
+  scan->add_option("--beta", texts->beta, "the correlation parameter beta, 1/angstrom")
+      ->capture_default_str();
+  scan->add_option("--step-size", texts->step_size,
+                   "largest displacement of one coordinate, angstrom")
+      ->capture_default_str();
+  scan->add_option("--seed", texts->seed, "seed of the run, 1 to 2147483562")->capture_default_str();
+  scan->add_option("--output", texts->output, "the table, tab-separated")->capture_default_str();
+  return [texts] { return run(*texts); };
+}
+
+}  // namespace vmc

@@ -1,60 +1,193 @@
 #include "output/output_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 
 #include "output/interrupt_cleanup.h"
 #include "output/io_error.h"
 
 namespace vmc {
+namespace {
+
+// The directory part of path with its closing slash ("" for a bare name), so
+// that directory + name is a path again.
+std::string directory_of(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "" : path.substr(0, slash + 1);
+}
+
+std::string base_of(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+const char* as_directory(const std::string& dir) { return dir.empty() ? "." : dir.c_str(); }
+
+std::string temporary_name(const std::string& dir, const std::string& base, pid_t pid) {
+  return dir + "." + base + "." + std::to_string(pid) + ".tmp";
+}
+
+// Whether the kernel's protected_symlinks guard lets this process follow a
+// link (as lstat shows it) that lies in directory dir: in a directory that is
+// both sticky and world-writable, only a link that belongs to the user
+// running the program or to the directory's owner. Anyone may put a link into
+// such a directory, and following theirs would let them choose which file
+// this program replaces.
+bool may_follow(const struct stat& link, const std::string& dir, const std::string& name) {
+  struct stat d;
+  if (::stat(as_directory(dir), &d) != 0) throw io_error(name, errno);
+  const bool shared = (d.st_mode & S_ISVTX) && (d.st_mode & S_IWOTH);
+  return !shared || link.st_uid == ::geteuid() || link.st_uid == d.st_uid;
+}
+
+struct resolved {
+  std::string path;  // the name with the links at its end followed
+  bool exists = false;
+  struct stat st {};  // of path, when it exists
+};
+
+// Follows the links at the end of name one at a time, so that each is judged
+// by may_follow in the directory that holds it. A link whose destination is
+// missing resolves to the name itself, which the new file then replaces.
+resolved follow_links(const std::string& name) {
+  std::string path = name;
+  for (int hops = 0;; ++hops) {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0) {
+      if (path != name || errno == ENOENT) return {name, false, {}};
+      throw io_error(name, errno);
+    }
+    if (!S_ISLNK(st.st_mode)) return {path, true, st};
+    if (hops == 40) throw io_error(name, ELOOP);
+    const std::string dir = directory_of(path);
+    if (!may_follow(st, dir, name)) {
+      throw io_error(name, "a symbolic link owned by another user; not followed");
+    }
+    char to[PATH_MAX];
+    const ssize_t n = ::readlink(path.c_str(), to, sizeof to);
+    if (n < 0) throw io_error(name, errno);
+    if (n == static_cast<ssize_t>(sizeof to)) throw io_error(name, ENAMETOOLONG);
+    const std::string link(to, static_cast<std::size_t>(n));
+    path = link.front() == '/' ? link : dir + link;
+  }
+}
+
+// A temporary ".base.<pid>.tmp" is abandoned when its process no longer
+// exists here and no one holds the lock its writer keeps on it: a process of
+// another machine or container that shares the directory has a pid that means
+// nothing here, but its lock is seen. Such temporaries are left by runs killed
+// outright; each one removed is reported on standard error.
+void remove_abandoned_temporaries(const std::string& dir, const std::string& base) {
+  DIR* d = ::opendir(as_directory(dir));
+  if (d == nullptr) return;  // the open that follows reports a real problem
+  const std::string prefix = "." + base + ".";
+  const std::string suffix = ".tmp";
+  while (const dirent* e = ::readdir(d)) {
+    const std::string entry = e->d_name;
+    if (entry.size() <= prefix.size() + suffix.size() || entry.compare(0, prefix.size(), prefix) != 0 ||
+        entry.compare(entry.size() - suffix.size(), suffix.size(), suffix) != 0) {
+      continue;
+    }
+    const std::string digits =
+        entry.substr(prefix.size(), entry.size() - prefix.size() - suffix.size());
+    if (digits.size() > 9 || digits.front() == '0' ||
+        digits.find_first_not_of("0123456789") != std::string::npos) {
+      continue;
+    }
+    const pid_t pid = static_cast<pid_t>(std::stol(digits));
+    if (pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH) continue;
+
+    const int fd = ::openat(::dirfd(d), entry.c_str(),
+                            O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat held, now;
+    const bool same = ::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) &&
+                      ::fstatat(::dirfd(d), entry.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
+                      held.st_dev == now.st_dev && held.st_ino == now.st_ino;
+    // A shared lock is refused while the writer holds its exclusive one. A
+    // file system without locks leaves the process check as the proof.
+    const bool unlocked = ::flock(fd, LOCK_SH | LOCK_NB) == 0 || errno != EWOULDBLOCK;
+    if (same && unlocked && ::unlinkat(::dirfd(d), entry.c_str(), 0) == 0) {
+      const std::string line = std::string(program_invocation_short_name) + ": removed " + dir +
+                               entry + ", left by process " + digits + " that no longer runs\n";
+      // A notice that cannot be shown changes nothing about the run.
+      [[maybe_unused]] const ssize_t w = ::write(2, line.data(), line.size());
+    }
+    ::close(fd);
+  }
+  ::closedir(d);
+}
+
+// An unnamed file in dir, or -1 where the file system refuses one or it
+// could not be given a name later through /proc/self/fd.
+int open_unnamed(const std::string& dir) {
+  const char* hook = std::getenv("VMC_OUTPUT_NO_TMPFILE");
+  if (hook != nullptr && std::strcmp(hook, "1") == 0) return -1;
+  const int fd = ::open(as_directory(dir), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  if (fd < 0) return -1;
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  struct stat via_proc, direct;
+  if (::stat(self.c_str(), &via_proc) != 0 || ::fstat(fd, &direct) != 0 ||
+      via_proc.st_ino != direct.st_ino || via_proc.st_dev != direct.st_dev) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+}  // namespace
 
 output_file::opened output_file::open_for_output(const std::string& name) {
-  struct stat st;
-  const bool exists = ::stat(name.c_str(), &st) == 0;
-  if (exists && !S_ISREG(st.st_mode)) {
+  const resolved r = follow_links(name);
+  if (r.exists && !S_ISREG(r.st.st_mode)) {
     // A device or a pipe cannot be replaced by renaming; write through it.
-    const int fd = ::open(name.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    const int fd = ::open(r.path.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) throw io_error(name, errno);
-    return {fd, name, ""};
+    return {fd, name, "", false};
   }
 
   // A file its owner made read-only is not replaced behind their back.
-  if (exists && ::access(name.c_str(), W_OK) != 0) throw io_error(name, errno);
+  if (r.exists && ::access(r.path.c_str(), W_OK) != 0) throw io_error(name, errno);
 
-  std::string target = name;
-  struct stat lst;
-  if (exists && ::lstat(name.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
-    // Keep the link and replace the file it points to.
-    char resolved[PATH_MAX];
-    if (::realpath(name.c_str(), resolved) == nullptr) throw io_error(name, errno);
-    target = resolved;
-  }
+  const std::string dir = directory_of(r.path);
+  const std::string base = base_of(r.path);
+  const std::string temp = temporary_name(dir, base, ::getpid());
+  remove_abandoned_temporaries(dir, base);
 
-  const std::size_t slash = target.rfind('/');
-  const std::string dir = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-  const std::string temp = dir + "." + base + "." + std::to_string(::getpid()) + ".tmp";
-
-  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0 && errno == EEXIST) {
-    // Left by an earlier process with our pid that was killed outright.
-    ::unlink(temp.c_str());
+  // Any refusal of an unnamed file, including one that only means the
+  // directory is unusable, is left to the named temporary to report in the
+  // usual words.
+  int fd = open_unnamed(dir);
+  const bool unnamed = fd >= 0;
+  if (!unnamed) {
     fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno == EEXIST) {
+      // Left by an earlier process with our pid that was killed outright.
+      ::unlink(temp.c_str());
+      fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    }
+    if (fd < 0) throw io_error(name, errno);
   }
-  if (fd < 0) throw io_error(name, errno);
+  // The lock tells a run that looks for abandoned temporaries that this one is
+  // alive. Where the file system has no locks the process check stands alone.
+  ::flock(fd, LOCK_EX | LOCK_NB);
   // The new file keeps the permissions of the one it replaces.
-  if (exists && ::fchmod(fd, st.st_mode & 07777) != 0) {
+  if (r.exists && ::fchmod(fd, r.st.st_mode & 07777) != 0) {
     const int err = errno;
     ::close(fd);
-    ::unlink(temp.c_str());
+    if (!unnamed) ::unlink(temp.c_str());
     throw io_error(name, err);
   }
-  return {fd, target, temp};
+  return {fd, r.path, temp, unnamed};
 }
 
 output_file::output_file(std::string name) : output_file(open_for_output(name), name) {}
@@ -62,9 +195,10 @@ output_file::output_file(std::string name) : output_file(open_for_output(name), 
 output_file::output_file(opened o, std::string name)
     : target_(std::move(o.target)),
       temp_(std::move(o.temp)),
+      unnamed_(o.unnamed),
       fd_(o.fd),
       stream_(o.fd, std::move(name)) {
-  if (!temp_.empty()) cleanup_slot_ = register_temporary(temp_.c_str());
+  if (!temp_.empty() && !unnamed_) cleanup_slot_ = register_temporary(temp_.c_str());
 }
 
 output_file::~output_file() { abandon(); }
@@ -74,17 +208,43 @@ void output_file::abandon() noexcept {
     ::close(fd_);
     fd_ = -1;
   }
-  if (!temp_.empty()) {
-    ::unlink(temp_.c_str());
-    temp_.clear();
-  }
+  if (!temp_.empty() && !unnamed_) ::unlink(temp_.c_str());
+  temp_.clear();
   unregister_temporary(cleanup_slot_);
   cleanup_slot_ = -1;
+}
+
+void output_file::link_temporary() {
+  // Registered before the name exists, so that an interruption cannot fall
+  // between the two and leave the name behind.
+  cleanup_slot_ = register_temporary(temp_.c_str());
+  const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+  auto link = [&] {
+    return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp_.c_str(), AT_SYMLINK_FOLLOW) == 0;
+  };
+  bool linked = link();
+  if (!linked && errno == EEXIST) {
+    // Left by an earlier process with our pid that was killed outright.
+    ::unlink(temp_.c_str());
+    linked = link();
+  }
+  if (!linked) throw io_error(name(), errno);
+  unnamed_ = false;
 }
 
 void output_file::finish() {
   if (fd_ < 0) return;
   stream_.flush();
+  if (unnamed_) {
+    link_temporary();
+  } else {
+    // A temporary that lost its name (its directory was removed) could not
+    // be renamed later; finding out now keeps the set's earlier files as
+    // they were.
+    struct stat st;
+    if (::fstat(fd_, &st) != 0) throw io_error(name(), errno);
+    if (st.st_nlink == 0) throw io_error(name(), ENOENT);
+  }
   const int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0) throw io_error(name(), errno);

@@ -12,13 +12,36 @@ namespace vmc {
 
 // A data file that never shows a half-written state under its own name.
 //
-// The text goes to a temporary file beside the final one and close() renames
-// it over the final name, so a run that fails or is interrupted leaves the
-// previous run's file as it was and no temporary behind (the destructor
-// removes it). A name that is a symbolic link replaces the link's target; a
-// name that is not a regular file (a device, a pipe) is written directly.
-// Every open, write, close and rename is checked and throws io_error naming
-// the file.
+// Where the file system allows it (Linux O_TMPFILE: ext4, xfs, btrfs, tmpfs)
+// the text goes to an unnamed file in the final name's directory. It gets a
+// name only when it is published: linked to a hidden temporary name
+// ".name.<pid>.tmp" and renamed over the final name, so the replacement is
+// atomic. A process that dies before that, even by SIGKILL or a power cut,
+// leaves nothing on disk.
+//
+// Where the file system refuses unnamed files the text goes to the hidden
+// temporary ".name.<pid>.tmp" from the start, locked while it is written. A
+// later run that writes the same name removes such a temporary when it can
+// prove it abandoned (its process no longer exists and no one holds its lock,
+// which a run on another machine sharing the directory would) and says so in
+// one line on standard error.
+//
+// Either way a run that fails or is interrupted (SIGINT, SIGTERM, SIGHUP)
+// leaves the previous run's file as it was and no temporary behind.
+//
+// A name that is a symbolic link replaces the link's target, and a name that
+// is not a regular file (a device, a pipe) is written directly, but a link is
+// followed only where the kernel's protected_symlinks guard would follow it:
+// outside a sticky, world-writable directory, or when the link belongs to the
+// user running the program (effective uid) or to the directory's owner. A
+// link planted there by anyone else is refused at open ("a symbolic link
+// owned by another user; not followed") and nothing is touched. A new file
+// gets mode 0666 less the umask; a replaced one keeps its permissions, and a
+// read-only one is refused. Every open, write, close, link and rename is
+// checked and throws io_error naming the file.
+//
+// Test hook: VMC_OUTPUT_NO_TMPFILE=1 in the environment makes every file take
+// the named-temporary path, as on a file system without O_TMPFILE.
 class output_file {
  public:
   explicit output_file(std::string name);
@@ -42,13 +65,16 @@ class output_file {
     int fd;
     std::string target;
     std::string temp;
+    bool unnamed;
   };
   static opened open_for_output(const std::string& name);
   output_file(opened o, std::string name);
+  void link_temporary();
   void abandon() noexcept;
 
   std::string target_;  // the path the finished file is renamed to
-  std::string temp_;    // empty when the file is written directly
+  std::string temp_;    // its temporary name; empty when the file is written directly
+  bool unnamed_;        // fd_ is an unnamed file that temp_ does not name yet
   int fd_ = -1;
   int cleanup_slot_ = -1;
   text_stream stream_;

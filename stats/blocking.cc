@@ -35,7 +35,7 @@ blocking_result analyse(const blocking& b) {
     const double m = l.sum / n;
     const double c0 = l.sum_squares / n - m * m;
     // (1/n) sum_(i<n) (y_i - m)(y_(i+1) - m), expanded into the running sums.
-    const double c1 = (l.sum_products - m * (2.0 * l.sum - l.first - l.last) ) / n;
+    const double c1 = (l.sum_products - m * (2.0 * l.sum - l.first - l.last) + (n - 1.0) * m * m) / n;
     r.levels.push_back({k, l.n, c0, c1 / c0, std::sqrt(c0 / (n - 1.0))});
   }
   if (r.levels.empty()) {

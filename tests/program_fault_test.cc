@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -176,6 +177,82 @@ INSTANTIATE_TEST_SUITE_P(
         fault_case{elektron, "elektron", fault::stdin_closed, "",
                    "elektron: standard input: Bad file descriptor"}),
     row_name);
+
+// A data file name that is a symbolic link planted by another user in a
+// shared scratch directory (sticky and world-writable, as /tmp) is not
+// followed: the run stops with one line, the file the link points to stays as
+// it was and the link stays where it is. The same link made by the user who
+// runs the program is followed as always.
+struct planted_link {
+  const char* program;
+  const char* data_file;  // the name that is a link
+  const char* expected_error;
+  const char* input = "";
+  std::vector<std::string> written_before = {};  // completed before data_file is opened
+};
+
+void PrintTo(const planted_link& c, std::ostream* os) { *os << c.expected_error; }
+
+class PlantedLink : public ::testing::TestWithParam<planted_link> {
+ protected:
+  void SetUp() override {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to give a link to another user";
+  }
+  // A shared scratch directory holding a link name -> target, owned by owner.
+  static void plant(const temp_dir& scratch, const std::string& name, const fs::path& target,
+                    uid_t owner) {
+    fs::permissions(scratch.path(), fs::perms::all | fs::perms::sticky_bit);
+    fs::create_symlink(target, scratch / name);
+    ASSERT_EQ(::lchown((scratch / name).c_str(), owner, owner), 0);
+  }
+};
+
+constexpr uid_t nobody = 65534;
+
+TEST_P(PlantedLink, IsRefusedAndItsTargetStaysAsItWas) {
+  const planted_link& c = GetParam();
+  temp_dir home, scratch;
+  write_file(home / ".bashrc", "alias ll='ls -l'\n");
+  plant(scratch, c.data_file, home / ".bashrc", nobody);
+  testing::launch how;
+  how.input = c.input;
+  const testing::outcome r = testing::run(c.program, scratch.path(), how);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, std::string(c.expected_error) + "\n");
+  EXPECT_EQ(read_file(home / ".bashrc"), "alias ll='ls -l'\n");
+  EXPECT_EQ(entries(home.path()), std::vector<std::string>{".bashrc"});
+  std::vector<std::string> expected = c.written_before;
+  expected.push_back(c.data_file);
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(entries(scratch.path()), expected);
+  EXPECT_EQ(fs::read_symlink(scratch / c.data_file), home / ".bashrc");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Programs, PlantedLink,
+    ::testing::Values(
+        // Refused when the last of its three files is opened: nothing is written.
+        planted_link{vodik, "elektrony2.dat",
+                     "vodik: elektrony2.dat: a symbolic link owned by another user; not followed"},
+        planted_link{molekula, "energ.dat",
+                     "molekula: energ.dat: a symbolic link owned by another user; not followed",
+                     "", {"jadra.dat", "pociatok.dat"}},
+        planted_link{elektron, "generator.dat",
+                     "elektron: generator.dat: a symbolic link owned by another user; not "
+                     "followed",
+                     "0.74\n"}),
+    [](const auto& info) { return fs::path(info.param.program).filename().string(); });
+
+TEST_F(PlantedLink, OwnLinkInASharedDirectoryIsFollowed) {
+  temp_dir home, scratch;
+  write_file(home / "curve.dat", " earlier\n");
+  plant(scratch, "energ.dat", home / "curve.dat", ::geteuid());
+  const testing::outcome r = testing::run(molekula, scratch.path());
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(lines(read_file(home / "curve.dat")).size(), 1u);  // the run's energy record
+  EXPECT_TRUE(fs::is_symlink(scratch / "energ.dat"));
+}
 
 // The programs take no arguments: --help shows what a program does and
 // writes, anything else is a usage error; neither runs the program.

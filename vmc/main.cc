@@ -13,6 +13,16 @@ int main(int argc, char** argv) {
   app.set_version_flag("--version", "vmc " VMC_VERSION);
   app.require_subcommand(1);
   const auto scan = vmc::add_scan_command(app);
+  // A first word that is no option must name a subcommand.
+  bool known = false;
+  for (const CLI::App* sub : app.get_subcommands({})) {
+    known = known || (argc > 1 && sub->check_name(argv[1]));
+  }
+  if (argc > 1 && argv[1][0] != '-' && !known) {
+    std::fprintf(stderr, "vmc: unknown subcommand \"%s\"; expected scan (see vmc --help)\n",
+                 argv[1]);
+    return 2;
+  }
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {

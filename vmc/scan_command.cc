@@ -81,25 +81,37 @@ int run(const scan_texts& texts) {
 
 std::function<int()> add_scan_command(CLI::App& app) {
   CLI::App* scan = app.add_subcommand(
-      "scan",
-      "One Metropolis walk per separation with the trial function of the classic programs: "
-      "the mean local energy over every step with its error bar from a blocking analysis, "
-      "beside the mean over accepted moves. Writes a tab-separated table and prints it.");
+      "scan", "energies with error bars along a list of separations");
+  scan->footer(
+      "One Metropolis walk per separation with the trial function of the classic programs.\n"
+      "energy is the mean local energy over every measured step, error its standard error\n"
+      "from a blocking analysis, tau = steps error^2 / variance; energy_accepted is the mean\n"
+      "over the accepted moves only, as the classic programs define E (it is biased).\n"
+      "The table goes to --output, tab-separated, and to standard output, aligned.");
   auto texts = std::make_shared<scan_texts>();
   scan->add_option("--separations", texts->separations,
-                   "START:STOP:STEP (inclusive) or a comma list, in angstrom, each in (0, 1000]")
+                   "START:STOP:STEP (inclusive) or a comma list, angstrom, each in (0, 1000]")
+      ->type_name("LIST")
       ->capture_default_str();
-  scan->add_option("--steps", texts->steps, "measured steps per walk (1e6-style accepted)")
+  scan->add_option("--steps", texts->steps, "measured steps per walk (1e6 form accepted)")
+      ->type_name("N")
       ->capture_default_str();
   scan->add_option("--equilibration", texts->equilibration, "steps discarded before measuring")
+      ->type_name("N")
       ->capture_default_str();
-  scan->add_option("--beta", texts->beta, "the correlation parameter beta, 1/angstrom")
+  scan->add_option("--beta", texts->beta, "the correlation parameter, 1/angstrom")
+      ->type_name("B")
       ->capture_default_str();
   scan->add_option("--step-size", texts->step_size,
                    "largest displacement of one coordinate, angstrom")
+      ->type_name("G")
       ->capture_default_str();
-  scan->add_option("--seed", texts->seed, "seed of the run, 1 to 2147483562")->capture_default_str();
-  scan->add_option("--output", texts->output, "the table, tab-separated")->capture_default_str();
+  scan->add_option("--seed", texts->seed, "seed of the run, 1 to 2147483562")
+      ->type_name("N")
+      ->capture_default_str();
+  scan->add_option("--output", texts->output, "the table, tab-separated")
+      ->type_name("FILE")
+      ->capture_default_str();
   return [texts] { return run(*texts); };
 }
 

@@ -14,12 +14,16 @@ for program in vodik molekula elektron; do
   "$prefix/bin/$program" --help | head -1 | grep -qx "Usage: $program" ||
     fail "the installed $program does not answer --help"
 done
+[ -x "$prefix/bin/vmc" ] || fail "bin/vmc is not installed"
+"$prefix/bin/vmc" --version | grep -q "^vmc " || fail "the installed vmc does not answer --version"
 share=$prefix/share/vmc-h2/plot
-[ -x "$share/make-pictures" ] || fail "make-pictures is not installed as a program"
-for f in energy-curve.gp electron-cloud.gp h2-exact-curve.dat; do
+for f in make-pictures scan-picture; do
+  [ -x "$share/$f" ] || fail "$f is not installed as a program"
+done
+for f in energy-curve.gp electron-cloud.gp scan-curve.gp h2-exact-curve.dat; do
   [ -s "$share/$f" ] || fail "share/vmc-h2/plot/$f is not installed"
 done
 # Nothing but the programs and the shared files: no tests, no benchmarks.
-extra=$(cd "$prefix" && find . -type f | grep -v -E '^\./(bin/(vodik|molekula|elektron)|share/vmc-h2/plot/)' || true)
+extra=$(cd "$prefix" && find . -type f | grep -v -E '^\./(bin/(vodik|molekula|elektron|vmc)|share/vmc-h2/plot/)' || true)
 [ -z "$extra" ] || fail "also installed: $extra"
 echo "ok: $(cd "$prefix" && find . -type f | wc -l) files"

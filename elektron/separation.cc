@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "output/quoted.h"
+
 namespace vmc {
 namespace {
 
@@ -12,19 +14,6 @@ constexpr std::string_view expected =
 
 bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v'; }
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
-
-// What was read, quoted on one line: control bytes shown as '?', long text cut.
-std::string quoted(std::string_view text) {
-  constexpr std::size_t longest = 40;
-  std::string q = "\"";
-  for (std::size_t i = 0; i < text.size() && i < longest; ++i) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    q += (c < 0x20 || c == 0x7f) ? '?' : static_cast<char>(c);
-  }
-  if (text.size() > longest) q += "...";
-  q += '"';
-  return q;
-}
 
 separation_reading refuse(std::string_view token, std::string_view why) {
   return {std::nullopt, quoted(token) + " " + std::string(why) + "; " + std::string(expected)};

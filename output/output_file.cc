@@ -93,7 +93,8 @@ void remove_abandoned_temporaries(const std::string& dir, const std::string& bas
   const std::string suffix = ".tmp";
   while (const dirent* e = ::readdir(d)) {
     const std::string entry = e->d_name;
-    if (entry.size() <= prefix.size() + suffix.size() || entry.compare(0, prefix.size(), prefix) != 0 ||
+    if (entry.size() <= prefix.size() + suffix.size() ||
+        entry.compare(0, prefix.size(), prefix) != 0 ||
         entry.compare(entry.size() - suffix.size(), suffix.size(), suffix) != 0) {
       continue;
     }

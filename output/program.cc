@@ -10,6 +10,7 @@
 
 #include "output/interrupt_cleanup.h"
 #include "output/io_error.h"
+#include "output/quoted.h"
 #include "output/text_stream.h"
 
 namespace vmc {
@@ -40,15 +41,6 @@ void keep_standard_error_open() {
   }
 }
 
-// An argument as it can be shown on one line: control bytes as '?'.
-std::string printable(std::string_view arg) {
-  std::string text(arg);
-  for (char& c : text) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
-  }
-  return text;
-}
-
 }  // namespace
 
 int run_program(std::string_view program, std::string_view usage, std::span<char* const> args,
@@ -70,7 +62,7 @@ int run_program(std::string_view program, std::string_view usage, std::span<char
     }
   }
   const std::string p(program);
-  report(program, "unexpected argument \"" + printable(args[1]) + "\"; " + p +
+  report(program, "unexpected argument " + quoted(args[1]) + "; " + p +
                       " takes no arguments (see " + p + " --help)");
   return 2;
 }

@@ -189,8 +189,7 @@ TEST_P(OutputFile, RemovesTheTemporariesOfEndedProcessesOnly) {
       ".energ.dat." + std::to_string(elsewhere) + ".tmp",  // but locked: its writer lives
       ".jadra.dat." + std::to_string(ended) + ".tmp",      // another file's
       ".energ.dat.0" + std::to_string(ended) + ".tmp",     // not a name this library gives
-      ".energ.dat." + std::to_string(ended) + ".tmp.bak",
-      ".energ.dat.tmp",
+      ".energ.dat." + std::to_string(ended) + ".tmp.bak", ".energ.dat.tmp",
   };
   for (const std::string& name : kept) write_file(dir / name, "partial\n");
   write_file(dir / stale, "partial\n");
@@ -206,8 +205,9 @@ TEST_P(OutputFile, RemovesTheTemporariesOfEndedProcessesOnly) {
   ::kill(alive, SIGKILL);
   ::waitpid(alive, nullptr, 0);
 
-  EXPECT_EQ(err, std::string(program_invocation_short_name) + ": removed " + (dir / stale).string() +
-                     ", left by process " + std::to_string(ended) + " that no longer runs\n");
+  EXPECT_EQ(err, std::string(program_invocation_short_name) + ": removed " +
+                     (dir / stale).string() + ", left by process " + std::to_string(ended) +
+                     " that no longer runs\n");
   std::vector<std::string> expected = kept;
   expected.push_back("energ.dat");
   std::sort(expected.begin(), expected.end());
@@ -275,13 +275,12 @@ const fs::perms private_sticky_dir = fs::perms::owner_all | fs::perms::group_rea
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, OutputFileLink,
-    ::testing::Values(link_case{"AnotherUsersInASharedDirectory", shared_dir, 0, nobody, false},
-                      link_case{"OwnInASharedDirectory", shared_dir, 0, 0, true},
-                      link_case{"TheDirectoryOwnersInASharedDirectory", shared_dir, nobody,
-                                nobody, true},
-                      link_case{"AnotherUsersInAPlainDirectory", plain_dir, 0, nobody, true},
-                      link_case{"AnotherUsersInAStickyPrivateDirectory", private_sticky_dir, 0,
-                                nobody, true}),
+    ::testing::Values(
+        link_case{"AnotherUsersInASharedDirectory", shared_dir, 0, nobody, false},
+        link_case{"OwnInASharedDirectory", shared_dir, 0, 0, true},
+        link_case{"TheDirectoryOwnersInASharedDirectory", shared_dir, nobody, nobody, true},
+        link_case{"AnotherUsersInAPlainDirectory", plain_dir, 0, nobody, true},
+        link_case{"AnotherUsersInAStickyPrivateDirectory", private_sticky_dir, 0, nobody, true}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(OutputFileLink, EveryLinkOfAChainIsJudgedAndADeviceIsNotOpenedThroughAPlantedOne) {

@@ -3,20 +3,10 @@
 #include <charconv>
 #include <cmath>
 
+#include "output/quoted.h"
+
 namespace vmc {
 namespace {
-
-// What was typed, on one line and not too long.
-std::string quoted(std::string_view text) {
-  constexpr std::size_t longest = 40;
-  std::string q = "\"";
-  for (std::size_t i = 0; i < text.size() && i < longest; ++i) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    q += (c < 0x20 || c == 0x7f) ? '?' : static_cast<char>(c);
-  }
-  if (text.size() > longest) q += "...";
-  return q + "\"";
-}
 
 [[noreturn]] void refuse(std::string_view option, std::string_view expected, std::string_view got) {
   throw usage_error(std::string(option) + ": expected " + std::string(expected) + "; got " +

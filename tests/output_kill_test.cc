@@ -1,0 +1,119 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "program_runner.h"
+
+// Runs killed outright, which no handler can clean up after: what they leave
+// on disk, and what the next run does about it.
+
+namespace vmc::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string vodik_program = VODIK_PROGRAM;
+
+// Whether two files hold the same bytes, read a block at a time: the
+// electron files of a whole run are 61 MB each.
+bool same_bytes(const fs::path& a, const fs::path& b) {
+  std::ifstream fa(a, std::ios::binary), fb(b, std::ios::binary);
+  if (!fa || !fb) return false;
+  std::vector<char> ba(1 << 20), bb(1 << 20);
+  while (fa && fb) {
+    fa.read(ba.data(), static_cast<std::streamsize>(ba.size()));
+    fb.read(bb.data(), static_cast<std::streamsize>(bb.size()));
+    if (fa.gcount() != fb.gcount() ||
+        !std::equal(ba.begin(), ba.begin() + fa.gcount(), bb.begin())) {
+      return false;
+    }
+  }
+  return fa.eof() && fb.eof();
+}
+
+// The pid in a temporary's name ".name.<pid>.tmp".
+std::string pid_in(const std::string& temporary) {
+  const std::size_t end = temporary.size() - 4;
+  const std::size_t start = temporary.rfind('.', end - 1) + 1;
+  return temporary.substr(start, end - start);
+}
+
+// A vodik run killed with SIGKILL once its first record is on standard output.
+testing::outcome killed_vodik(const fs::path& dir, bool named_temporaries) {
+  testing::launch how;
+  how.mid_run_after = " separacia= ";
+  how.interrupt_signal = SIGKILL;
+  if (named_temporaries) how.env.emplace("VMC_OUTPUT_NO_TMPFILE", "1");
+  return testing::run(vodik_program, dir, how);
+}
+
+TEST(VodikKilled, LeavesExactlyTheEarlierRunsFiles) {
+  temp_dir dir;
+  const int probe = ::open(dir.path().c_str(), O_TMPFILE | O_WRONLY, 0600);
+  if (probe < 0) GTEST_SKIP() << "this file system has no unnamed files";
+  ::close(probe);
+  const testing::outcome earlier = testing::run(vodik_program, dir.path());
+  ASSERT_EQ(earlier.status, 0) << earlier.err;
+  const std::vector<std::string> names = entries(dir.path());
+  ASSERT_EQ(names, (std::vector<std::string>{"elektrony1.dat", "elektrony2.dat", "energ.dat"}));
+  temp_dir copy;
+  for (const std::string& name : names) fs::copy_file(dir / name, copy / name);
+
+  const testing::outcome r = killed_vodik(dir.path(), false);
+  EXPECT_TRUE(r.killed);
+  EXPECT_EQ(r.status, 128 + SIGKILL);
+  EXPECT_EQ(r.out.rfind(" separacia=  0.3 ", 0), 0u) << "killed before its first record";
+  EXPECT_EQ(entries(dir.path()), names);  // hidden entries included
+  for (const std::string& name : names) EXPECT_TRUE(same_bytes(dir / name, copy / name)) << name;
+}
+
+// On a file system without unnamed files (forced here by the library's test
+// hook) a killed run leaves its temporaries, and the next run removes them,
+// one line each, but not the temporary of a process that still runs.
+TEST(VodikKilled, WithNamedTemporariesLeavesThemForTheNextRunToRemove) {
+  temp_dir dir;
+  const pid_t alive = ::fork();
+  if (alive == 0) {
+    ::pause();
+    ::_exit(0);
+  }
+  const std::string running = ".energ.dat." + std::to_string(alive) + ".tmp";
+  write_file(dir / running, " 0.3 -15.428534\n");
+
+  const testing::outcome killed = killed_vodik(dir.path(), true);
+  EXPECT_TRUE(killed.killed);
+  std::vector<std::string> left = entries(dir.path());
+  std::erase(left, running);
+  ASSERT_EQ(left.size(), 3u) << ::testing::PrintToString(left);
+  const std::string pid = pid_in(left[0]);
+  EXPECT_EQ(left, (std::vector<std::string>{".elektrony1.dat." + pid + ".tmp",
+                                            ".elektrony2.dat." + pid + ".tmp",
+                                            ".energ.dat." + pid + ".tmp"}));
+
+  testing::launch again;
+  again.env.emplace("VMC_OUTPUT_NO_TMPFILE", "1");
+  const testing::outcome r = testing::run(vodik_program, dir.path(), again);
+  ::kill(alive, SIGKILL);
+  ::waitpid(alive, nullptr, 0);
+  EXPECT_EQ(r.status, 0);
+  std::string expected_err;
+  for (const char* name : {".energ.dat.", ".elektrony1.dat.", ".elektrony2.dat."}) {
+    expected_err += "vodik: removed " + (name + pid) + ".tmp, left by process " + pid +
+                    " that no longer runs\n";
+  }
+  EXPECT_EQ(r.err, expected_err);
+  EXPECT_EQ(entries(dir.path()),
+            (std::vector<std::string>{running, "elektrony1.dat", "elektrony2.dat", "energ.dat"}));
+  EXPECT_EQ(read_file(dir / running), " 0.3 -15.428534\n");
+}
+
+}  // namespace
+}  // namespace vmc::testing

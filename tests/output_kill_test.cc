@@ -21,6 +21,7 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string vodik_program = VODIK_PROGRAM;
+const std::string vmc_program = VMC_PROGRAM;
 
 // Whether two files hold the same bytes, read a block at a time: the
 // electron files of a whole run are 61 MB each.
@@ -113,6 +114,29 @@ TEST(VodikKilled, WithNamedTemporariesLeavesThemForTheNextRunToRemove) {
   EXPECT_EQ(entries(dir.path()),
             (std::vector<std::string>{running, "elektrony1.dat", "elektrony2.dat", "energ.dat"}));
   EXPECT_EQ(read_file(dir / running), " 0.3 -15.428534\n");
+}
+
+// vmc scan prints its table only at the end, so it is killed once it holds
+// its table open in the directory (as an unnamed file) and is walking.
+TEST(VmcScanKilled, LeavesExactlyTheEarlierTable) {
+  temp_dir dir;
+  const int probe = ::open(dir.path().c_str(), O_TMPFILE | O_WRONLY, 0600);
+  if (probe < 0) GTEST_SKIP() << "this file system has no unnamed files";
+  ::close(probe);
+  testing::launch first;
+  first.args = {"scan", "--separations", "0.74", "--steps", "1e4"};
+  ASSERT_EQ(testing::run(vmc_program, dir.path(), first).status, 0);
+  const std::string earlier = read_file(dir / "vmc-scan.tsv");
+
+  testing::launch how;
+  how.args = {"scan", "--separations", "0.74,1.4", "--steps", "1e12"};
+  how.mid_run_open_file = dir.path().string() + "/";
+  how.interrupt_signal = SIGKILL;
+  const testing::outcome r = testing::run(vmc_program, dir.path(), how);
+  EXPECT_TRUE(r.killed);
+  EXPECT_EQ(r.status, 128 + SIGKILL);
+  EXPECT_EQ(entries(dir.path()), std::vector<std::string>{"vmc-scan.tsv"});  // hidden ones too
+  EXPECT_EQ(read_file(dir / "vmc-scan.tsv"), earlier);
 }
 
 }  // namespace

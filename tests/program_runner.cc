@@ -65,7 +65,17 @@ outcome run(const std::string& program, const std::filesystem::path& dir, const 
   outcome result;
   // Once stdout shows how.mid_run_after, the mid-run event happens: a signal
   // or the removal of the working directory.
-  bool event_due = !how.mid_run_after.empty();
+  bool event_due = !how.mid_run_after.empty() || !how.mid_run_open_file.empty();
+  // Whether the program holds a file open whose path holds the awaited text.
+  auto holds_open = [&] {
+    std::error_code ec;
+    for (const auto& fd : std::filesystem::directory_iterator(
+             "/proc/" + std::to_string(pid) + "/fd", ec)) {
+      const std::filesystem::path to = std::filesystem::read_symlink(fd.path(), ec);
+      if (!ec && to.string().find(how.mid_run_open_file) != std::string::npos) return true;
+    }
+    return false;
+  };
   auto mid_run_event = [&] {
     event_due = false;
     if (how.interrupt_signal > 0) kill(pid, how.interrupt_signal);
@@ -77,11 +87,27 @@ outcome run(const std::string& program, const std::filesystem::path& dir, const 
   // Output that is awaited must come within this time, or the program is
   // taken to wait without having said so.
   constexpr int patience_ms = 10000;
+  int watched_ms = 0;
   pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
   int open_fds = 2;
   while (open_fds > 0) {
     const bool awaiting = input_fd >= 0 || event_due;
-    if (poll(fds, 2, awaiting ? patience_ms : -1) == 0) {
+    // An open file is looked for every few milliseconds, within the same patience.
+    const bool watching = event_due && !how.mid_run_open_file.empty();
+    if (watching) {
+      if (holds_open()) {
+        mid_run_event();
+        continue;
+      }
+      if (watched_ms >= patience_ms) {
+        kill(pid, SIGKILL);
+        event_due = false;
+        continue;
+      }
+      watched_ms += 5;
+    }
+    if (poll(fds, 2, watching ? 5 : awaiting ? patience_ms : -1) == 0) {
+      if (watching) continue;
       result.input_withheld = input_fd >= 0;
       kill(pid, SIGKILL);
       if (input_fd >= 0) close(input_fd);
@@ -100,7 +126,8 @@ outcome run(const std::string& program, const std::filesystem::path& dir, const 
         } else {
           (i == 0 ? result.out : result.err).append(buf, static_cast<std::size_t>(got));
           if (input_fd >= 0 && result.out.find(how.input_after) != std::string::npos) feed();
-          if (event_due && result.out.find(how.mid_run_after) != std::string::npos) {
+          if (event_due && !how.mid_run_after.empty() &&
+              result.out.find(how.mid_run_after) != std::string::npos) {
             mid_run_event();
           }
         }

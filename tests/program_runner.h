@@ -18,8 +18,11 @@ struct launch {
   bool unprivileged = false;            // run as nobody when started as root
   bool remove_dir = false;              // the working directory is removed as the program starts
   std::map<std::string, std::string> env;  // added to the environment
-  // Mid-run events, once standard output shows mid_run_after:
+  // Mid-run events, once standard output shows mid_run_after, or once one of
+  // the program's open descriptors names a file whose path holds
+  // mid_run_open_file (as /proc/<pid>/fd shows it):
   std::string mid_run_after;
+  std::string mid_run_open_file;
   int interrupt_signal = 0;             // send this signal
   bool remove_dir_mid_run = false;      // remove the working directory
 };

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "vmc/optimize_command.h"
 #include "vmc/scan_command.h"
 
 int main(int argc, char** argv) {
@@ -13,13 +14,14 @@ int main(int argc, char** argv) {
   app.set_version_flag("--version", "vmc " VMC_VERSION);
   app.require_subcommand(1);
   const auto scan = vmc::add_scan_command(app);
+  const auto optimize = vmc::add_optimize_command(app);
   // A first word that is no option must name a subcommand.
   bool known = false;
   for (const CLI::App* sub : app.get_subcommands({})) {
     known = known || (argc > 1 && sub->check_name(argv[1]));
   }
   if (argc > 1 && argv[1][0] != '-' && !known) {
-    std::fprintf(stderr, "vmc: unknown subcommand \"%s\"; expected scan (see vmc --help)\n",
+    std::fprintf(stderr, "vmc: unknown subcommand \"%s\"; expected scan or optimize (see vmc --help)\n",
                  argv[1]);
     return 2;
   }
@@ -39,5 +41,6 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (app.got_subcommand("scan")) return scan();
+  if (app.got_subcommand("optimize")) return optimize();
   return 2;
 }

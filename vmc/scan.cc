@@ -3,6 +3,7 @@
 #include <atomic>
 #include <exception>
 
+#include "model/covalent_ionic.h"
 #include "model/trial_function.h"
 #include "random/streams.h"
 #include "stats/energy_statistics.h"
@@ -16,29 +17,54 @@ std::uint64_t draws_per_walk(const scan_settings& settings) {
   return 6 + 7 * static_cast<std::uint64_t>(settings.equilibration + settings.steps);
 }
 
+template <class Trial>
+measured measure(ecuyer& g, const coords& start, const Trial& t, float step_size,
+                 std::int64_t equilibration, std::int64_t steps) {
+  walker w = walker_at(start, t);
+  const scaled_step move{step_size};
+  metropolis_walk(w, g, move, t, acceptance::above_deviate, equilibration, [](const walk_step&) {});
+  energy_statistics stats;
+  metropolis_walk(w, g, move, t, acceptance::above_deviate, steps, stats);
+  const blocking_result b = analyse(stats.series);
+  measured m;
+  m.steps = steps;
+  m.accepted = stats.accepted;
+  m.energy = b.mean;
+  m.error = b.error;
+  m.tau = b.tau;
+  m.variance = b.variance;
+  m.energy_accepted = stats.sum_accepted / static_cast<double>(stats.accepted);
+  m.converged = b.converged;
+  return m;
+}
+
+template measured measure(ecuyer&, const coords&, const trial_function<exp_double>&, float,
+                          std::int64_t, std::int64_t);
+template measured measure(ecuyer&, const coords&, const covalent_ionic_trial<float>&, float,
+                          std::int64_t, std::int64_t);
+
 scan_row run_walk(const scan_settings& settings, std::size_t index) {
   const float s = settings.separations[index];
   ecuyer g = walk_stream(settings.seed, index, draws_per_walk(settings));
   const coords start = start_configuration(g, s, offset_rounding::per_operation);
-  const trial_function<exp_double> t =
-      cusp_trial_function<exp_double>(s, settings.beta, apar_start::abohr);
-  walker w = walker_at(start, t);
-  const scaled_step move{settings.step_size};
-  metropolis_walk(w, g, move, t, acceptance::above_deviate, settings.equilibration,
-                  [](const walk_step&) {});
-  energy_statistics stats;
-  metropolis_walk(w, g, move, t, acceptance::above_deviate, settings.steps, stats);
-
-  const blocking_result b = analyse(stats.series);
+  trial_function<exp_double> t = cusp_trial_function<exp_double>(s, settings.beta, apar_start::abohr);
+  if (settings.orbital_length > 0.0f) t.a = settings.orbital_length;
+  const measured m =
+      settings.ionic_weight == 1.0f
+          ? measure(g, start, t, settings.step_size, settings.equilibration, settings.steps)
+          : measure(g, start,
+                    covalent_ionic_trial<float>{s, t.a, t.alfa, t.beta, settings.ionic_weight,
+                                                t.e2, t.hbm},
+                    settings.step_size, settings.equilibration, settings.steps);
   scan_row r{s, settings.beta, t.a};
-  r.steps = settings.steps;
-  r.accepted = stats.accepted;
-  r.energy = b.mean;
-  r.error = b.error;
-  r.tau = b.tau;
-  r.variance = b.variance;
-  r.energy_accepted = stats.sum_accepted / static_cast<double>(stats.accepted);
-  r.converged = b.converged;
+  r.steps = m.steps;
+  r.accepted = m.accepted;
+  r.energy = m.energy;
+  r.error = m.error;
+  r.tau = m.tau;
+  r.variance = m.variance;
+  r.energy_accepted = m.energy_accepted;
+  r.converged = m.converged;
   return r;
 }
 

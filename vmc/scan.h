@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "output/table.h"
+#include "random/ecuyer.h"
+#include "walk/metropolis.h"
 
 namespace vmc {
 
@@ -14,6 +16,8 @@ struct scan_settings {
   std::int64_t steps = 1000000;       // measured steps per walk
   std::int64_t equilibration = 10000; // steps discarded before measuring
   float beta = 0.25f;                 // correlation parameter, 1/A
+  float ionic_weight = 1.0f;          // lambda of the covalent-ionic trial function
+  float orbital_length = 0.0f;        // a, A; 0 for the cusp value apar gives
   float step_size = 0.40125f;         // largest displacement of one coordinate, A
   std::int32_t seed = 5465;           // first seed of the run's stream
 };
@@ -36,8 +40,22 @@ std::uint64_t draws_per_walk(const scan_settings& settings);
 
 // The walk at separations[index]: its own stream (walk_stream of the seed and
 // the index), a start around the protons, `equilibration` steps unrecorded,
-// then `steps` measured ones.
+// then `steps` measured ones. With ionic weight 1 the trial function is the
+// classic one (exactly the classic programs' arithmetic), otherwise the
+// covalent-ionic one.
 scan_row run_walk(const scan_settings& settings, std::size_t index);
+
+// The statistics of `steps` measured steps of trial function t from
+// configuration start, after `equilibration` unrecorded ones, drawing from g.
+struct measured {
+  std::int64_t steps = 0;
+  std::int64_t accepted = 0;
+  double energy = 0, error = 0, tau = 0, variance = 0, energy_accepted = 0;
+  bool converged = true;
+};
+template <class Trial>
+measured measure(ecuyer& g, const coords& start, const Trial& t, float step_size,
+                 std::int64_t equilibration, std::int64_t steps);
 
 // Every walk, in parallel; rows in the order of the separations, the same to
 // the bit whatever the number of threads. done(k, n) is called, one call at a

@@ -22,6 +22,8 @@ struct scan_texts {
   std::string steps = "1000000";
   std::string equilibration = "10000";
   std::string beta = "0.25";
+  std::string ionic_weight = "1";
+  std::string orbital_length;
   std::string step_size = "0.40125";
   std::string seed = "5465";
   std::string output = "vmc-scan.tsv";
@@ -33,6 +35,10 @@ scan_settings checked(const scan_texts& t) {
   s.steps = parse_count("--steps", t.steps, 1);
   s.equilibration = parse_count("--equilibration", t.equilibration, 0);
   s.beta = parse_real("--beta", t.beta, 0.0f, false);
+  s.ionic_weight = parse_real("--ionic-weight", t.ionic_weight, 0.0f, false);
+  if (!t.orbital_length.empty()) {
+    s.orbital_length = parse_real("--orbital-length", t.orbital_length, 0.0f, true);
+  }
   s.step_size = parse_real("--step-size", t.step_size, 0.0f, true);
   s.seed = parse_seed("--seed", t.seed);
   if (t.output.empty()) throw usage_error("--output: expected a file name; got \"\"");
@@ -102,6 +108,14 @@ std::function<int()> add_scan_command(CLI::App& app) {
   scan->add_option("--beta", texts->beta, "the correlation parameter, 1/angstrom")
       ->type_name("B")
       ->capture_default_str();
+  scan->add_option("--ionic-weight", texts->ionic_weight,
+                   "lambda, the weight of the ionic products (1: the classic product, 0: "
+                   "covalent)")
+      ->type_name("L")
+      ->capture_default_str();
+  scan->add_option("--orbital-length", texts->orbital_length,
+                   "a, angstrom (default: the cusp value)")
+      ->type_name("A");
   scan->add_option("--step-size", texts->step_size,
                    "largest displacement of one coordinate, angstrom")
       ->type_name("G")

@@ -1,0 +1,225 @@
+#include "vmc/optimize.h"
+
+#include <gsl/gsl_multimin.h>
+
+#include <algorithm>
+#include <cmath>
+#include <exception>
+#include <stdexcept>
+
+#include "model/constants.h"
+#include "model/covalent_ionic.h"
+#include "model/orbital_length.h"
+#include "random/streams.h"
+#include "vmc/scan.h"
+#include "walk/metropolis.h"
+#include "walk/proposals.h"
+#include "walk/start_configuration.h"
+
+namespace vmc {
+namespace {
+
+constexpr int thinning = 10;                  // a configuration kept every tenth step
+constexpr double gain_tolerance = 0.005;      // eV: a round that gains less ends the search
+constexpr double least_effective = 0.5;       // of the sample, for reweighted estimates
+constexpr int largest_growth = 8;             // the sample grows to 8 times the first
+constexpr double refused = 1e6;               // the objective outside the allowed region
+
+covalent_ionic_trial<float> trial_of(float s, const trial_parameters& p) {
+  constexpr model_constants c = make_constants();
+  return {s,  static_cast<float>(p.a), c.alfa, static_cast<float>(p.beta),
+          static_cast<float>(p.lambda), c.e2, c.hbm};
+}
+
+// Configurations sampled from psi^2 of some parameters, with psi there.
+struct sample {
+  std::vector<coords> r;
+  std::vector<float> psi;
+};
+
+sample draw_sample(ecuyer& g, const coords& start, const covalent_ionic_trial<float>& t,
+                   const optimize_settings& settings, std::int64_t steps) {
+  walker w = walker_at(start, t);
+  const scaled_step move{settings.step_size};
+  metropolis_walk(w, g, move, t, acceptance::above_deviate, settings.equilibration,
+                  [](const walk_step&) {});
+  sample out;
+  out.r.reserve(static_cast<std::size_t>(steps / thinning));
+  out.psi.reserve(static_cast<std::size_t>(steps / thinning));
+  std::int64_t j = 0;
+  metropolis_walk(w, g, move, t, acceptance::above_deviate, steps, [&](const walk_step& step) {
+    if (++j % thinning == 0) {
+      out.r.push_back(step.now.r);
+      out.psi.push_back(step.now.at.psi);
+    }
+  });
+  return out;
+}
+
+// The energy of parameters t estimated from a sample of other parameters,
+// and the sample's effective size for t as a fraction of its size.
+struct estimate {
+  double energy;
+  double effective;
+};
+
+estimate reweighted(const sample& smp, const covalent_ionic_trial<float>& t) {
+  double sw = 0, sw2 = 0, swe = 0;
+  for (std::size_t i = 0; i < smp.r.size(); ++i) {
+    const evaluation e = evaluate(smp.r[i], t);
+    const double ratio = static_cast<double>(e.psi) / static_cast<double>(smp.psi[i]);
+    const double w = ratio * ratio;
+    // A configuration on a singular point has probability zero; it is left out.
+    if (!std::isfinite(w * static_cast<double>(e.eloc))) continue;
+    sw += w;
+    sw2 += w * w;
+    swe += w * static_cast<double>(e.eloc);
+  }
+  if (!(sw > 0)) return {refused, 0};
+  return {swe / sw, sw * sw / sw2 / static_cast<double>(smp.r.size())};
+}
+
+struct objective_data {
+  const sample* smp;
+  float s;
+};
+
+// E(beta, lambda, a) from the sample; outside the allowed region, or where
+// the sample no longer represents the parameters, a value no minimum takes.
+double objective(const gsl_vector* x, void* data) {
+  const auto& d = *static_cast<const objective_data*>(data);
+  const trial_parameters p{gsl_vector_get(x, 0), gsl_vector_get(x, 1), gsl_vector_get(x, 2)};
+  if (!(p.beta >= 0 && p.beta <= 20 && p.lambda >= 0 && p.lambda <= 5 && p.a >= 0.1 &&
+        p.a <= 2)) {
+    return refused;
+  }
+  const estimate e = reweighted(*d.smp, trial_of(d.s, p));
+  return e.effective >= least_effective ? e.energy : refused;
+}
+
+// The parameters of least reweighted energy near p, by the Nelder-Mead simplex.
+trial_parameters minimise(const sample& smp, float s, const trial_parameters& p) {
+  objective_data d{&smp, s};
+  gsl_multimin_function f{objective, 3, &d};
+  gsl_vector* x = gsl_vector_alloc(3);
+  gsl_vector* step = gsl_vector_alloc(3);
+  gsl_vector_set(x, 0, p.beta);
+  gsl_vector_set(x, 1, p.lambda);
+  gsl_vector_set(x, 2, p.a);
+  gsl_vector_set(step, 0, 0.2);
+  gsl_vector_set(step, 1, 0.1);
+  gsl_vector_set(step, 2, 0.02);
+  gsl_multimin_fminimizer* m = gsl_multimin_fminimizer_alloc(gsl_multimin_fminimizer_nmsimplex2, 3);
+  gsl_multimin_fminimizer_set(m, &f, x, step);
+  for (int i = 0; i < 400; ++i) {
+    if (gsl_multimin_fminimizer_iterate(m) != GSL_SUCCESS) break;
+    if (gsl_multimin_test_size(gsl_multimin_fminimizer_size(m), 1e-4) == GSL_SUCCESS) break;
+  }
+  const gsl_vector* best = gsl_multimin_fminimizer_x(m);
+  const trial_parameters out{gsl_vector_get(best, 0), gsl_vector_get(best, 1),
+                             gsl_vector_get(best, 2)};
+  gsl_multimin_fminimizer_free(m);
+  gsl_vector_free(step);
+  gsl_vector_free(x);
+  return out;
+}
+
+std::uint64_t draws_per_walk(const optimize_settings& settings) {
+  const std::int64_t longest =
+      std::max(settings.steps, largest_growth * settings.sample_steps) + settings.equilibration;
+  return 6 + 7 * static_cast<std::uint64_t>(longest);
+}
+
+}  // namespace
+
+optimize_row optimize_separation(const optimize_settings& settings, std::size_t index,
+                                 const std::function<void(const optimize_round&)>& progress) {
+  const float s = settings.separations[index];
+  constexpr model_constants c = make_constants();
+  // The classic trial function is where the search starts.
+  trial_parameters p{0.25, 1.0, apar<exp_double>(c.abohr, s, apar_start::abohr)};
+  const std::uint64_t draws = draws_per_walk(settings);
+  const std::uint64_t walks = static_cast<std::uint64_t>(settings.max_rounds) + 1;
+
+  optimize_row row{s, p};
+  std::int64_t steps = settings.sample_steps;
+  for (int round = 0; round < settings.max_rounds; ++round) {
+    ecuyer g = walk_stream(settings.seed, index * walks + static_cast<std::uint64_t>(round), draws);
+    const coords start = start_configuration(g, s, offset_rounding::per_operation);
+    const sample smp = draw_sample(g, start, trial_of(s, p), settings, steps);
+    const double before = reweighted(smp, trial_of(s, p)).energy;
+    const trial_parameters next = minimise(smp, s, p);
+    const double after = reweighted(smp, trial_of(s, next)).energy;
+    p = next;
+    row.rounds = round + 1;
+    if (progress) progress({s, round + 1, p, after, before - after});
+    if (before - after < gain_tolerance) {
+      row.converged = true;
+      break;
+    }
+    steps = std::min(2 * steps, largest_growth * settings.sample_steps);
+  }
+  row.p = p;
+
+  // The energy of the result from a walk that took no part in finding it.
+  ecuyer g = walk_stream(settings.seed, index * walks + walks - 1, draws);
+  const coords start = start_configuration(g, s, offset_rounding::per_operation);
+  const measured m = measure(g, start, trial_of(s, p), settings.step_size,
+                             settings.equilibration, settings.steps);
+  row.energy = m.energy;
+  row.error = m.error;
+  row.variance = m.variance;
+  return row;
+}
+
+std::vector<optimize_row> run_optimize(const optimize_settings& settings,
+                                       const std::function<void(const optimize_round&)>& progress) {
+  const std::size_t n = settings.separations.size();
+  std::vector<optimize_row> rows(n);
+  std::exception_ptr failure;
+  auto report = [&progress](const optimize_round& r) {
+#pragma omp critical(optimize_progress)
+    progress(r);
+  };
+#pragma omp parallel for schedule(dynamic, 1)
+  for (std::size_t i = 0; i < n; ++i) {
+    try {
+      rows[i] = optimize_separation(settings, i,
+                                    progress ? std::function<void(const optimize_round&)>(report)
+                                             : std::function<void(const optimize_round&)>{});
+    } catch (...) {
+#pragma omp critical(optimize_failure)
+      if (!failure) failure = std::current_exception();
+    }
+  }
+  if (failure) std::rethrow_exception(failure);
+  return rows;
+}
+
+namespace {
+
+const std::vector<std::string> columns = {"s",      "beta",  "ionic_weight", "a",
+                                          "energy", "error", "variance"};
+
+}  // namespace
+
+table optimize_table(const std::vector<optimize_row>& rows) {
+  table t{columns, {}};
+  for (const optimize_row& r : rows) {
+    t.rows.push_back({shortest(r.s), shortest(static_cast<float>(r.p.beta)),
+                      shortest(static_cast<float>(r.p.lambda)), shortest(static_cast<float>(r.p.a)),
+                      shortest(r.energy), shortest(r.error), shortest(r.variance)});
+  }
+  return t;
+}
+
+table optimize_table_for_people(const std::vector<optimize_row>& rows) {
+  table t{columns, {}};
+  for (const optimize_row& r : rows) {
+    t.rows.push_back({shortest(r.s), fixed(r.p.beta, 3), fixed(r.p.lambda, 3), fixed(r.p.a, 4),
+                      fixed(r.energy, 4), fixed(r.error, 4), fixed(r.variance, 3)});
+  }
+  return t;
+}
+
+}  // namespace vmc

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "output/table.h"
+
+namespace vmc {
+
+// The free parameters of the covalent-ionic trial function.
+struct trial_parameters {
+  double beta;    // correlation parameter, 1/A
+  double lambda;  // ionic weight
+  double a;       // orbital length, A
+};
+
+struct optimize_settings {
+  std::vector<float> separations;
+  std::int64_t steps = 10000000;       // the final, independent walk
+  std::int64_t equilibration = 10000;  // before every walk
+  std::int64_t sample_steps = 100000;  // walk steps of the first round; doubled each round to 8x
+  int max_rounds = 10;
+  float step_size = 0.40125f;
+  std::int32_t seed = 5465;
+};
+
+struct optimize_row {
+  float s;
+  trial_parameters p;
+  double energy = 0, error = 0, variance = 0;  // of the final walk
+  int rounds = 0;                              // optimisation rounds made
+  bool converged = false;                      // stopped by the criterion, not by max_rounds
+};
+
+// What one round of the optimisation found, for progress lines.
+struct optimize_round {
+  float s;
+  int round;
+  trial_parameters p;  // the new parameters
+  double predicted;    // their energy estimated from the round's sample, eV
+  double gain;         // how far below the round's starting energy, eV
+};
+
+// Optimises the parameters at separations[index] and measures the energy of
+// the result with a fresh walk.
+//
+// Each round walks psi^2 of the current parameters p0 and keeps every tenth
+// configuration R_i. For other parameters p the same sample estimates the
+// energy by reweighting (correlated sampling):
+//   E(p) = sum_i w_i E_L(p; R_i) / sum_i w_i,  w_i = (psi(p; R_i) / psi(p0; R_i))^2,
+// and E(p) is minimised over (beta, lambda, a) with the Nelder-Mead simplex
+// (GSL), where the sample still represents p: its effective size
+// (sum w)^2 / sum w^2 must stay above half the sample. Differences of E
+// between nearby p come from the same configurations, so their noise largely
+// cancels. The next round samples the new parameters afresh, with twice the
+// steps, up to 8 times the first. The optimisation stops when a round gains
+// less than 0.005 eV (converged), or after max_rounds rounds.
+optimize_row optimize_separation(const optimize_settings& settings, std::size_t index,
+                                 const std::function<void(const optimize_round&)>& progress = {});
+
+// Every separation, in parallel; rows in the order given, the same to the bit
+// whatever the number of threads. progress is called one call at a time.
+std::vector<optimize_row> run_optimize(
+    const optimize_settings& settings,
+    const std::function<void(const optimize_round&)>& progress = {});
+
+// The rows as a table with the columns s, beta, ionic_weight, a, energy,
+// error, variance: exact numbers (files) or rounded ones (the console).
+table optimize_table(const std::vector<optimize_row>& rows);
+table optimize_table_for_people(const std::vector<optimize_row>& rows);
+
+}  // namespace vmc

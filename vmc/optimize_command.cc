@@ -1,0 +1,129 @@
+#include "vmc/optimize_command.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "output/output_file.h"
+#include "output/program.h"
+#include "output/table.h"
+#include "output/text_stream.h"
+#include "vmc/optimize.h"
+#include "vmc/options.h"
+
+namespace vmc {
+namespace {
+
+// The options as typed; checked only once the command line is complete.
+struct optimize_texts {
+  std::string separations = "0.3:2.5:0.05";
+  std::string steps = "1e7";
+  std::string equilibration = "10000";
+  std::string sample_steps = "1e5";
+  std::string max_rounds = "10";
+  std::string step_size = "0.40125";
+  std::string seed = "5465";
+  std::string output = "vmc-optimize.tsv";
+};
+
+optimize_settings checked(const optimize_texts& t) {
+  optimize_settings s;
+  s.separations = parse_separations("--separations", t.separations);
+  s.steps = parse_count("--steps", t.steps, 1);
+  s.equilibration = parse_count("--equilibration", t.equilibration, 0);
+  s.sample_steps = parse_count("--sample-steps", t.sample_steps, 1000);
+  if (s.sample_steps > most_steps / 8) {
+    throw usage_error("--sample-steps: expected at most 1.25e11; got \"" + t.sample_steps + "\"");
+  }
+  s.max_rounds = static_cast<int>(parse_count("--max-rounds", t.max_rounds, 1));
+  if (s.max_rounds > 100) {
+    throw usage_error("--max-rounds: expected a whole number from 1 to 100; got \"" +
+                      t.max_rounds + "\"");
+  }
+  s.step_size = parse_real("--step-size", t.step_size, 0.0f, true);
+  s.seed = parse_seed("--seed", t.seed);
+  if (t.output.empty()) throw usage_error("--output: expected a file name; got \"\"");
+  return s;
+}
+
+// One line per round, while standard error is a terminal.
+void show_round(const optimize_round& r) {
+  std::fprintf(stderr,
+               "vmc optimize: s = %s round %d: beta %.3f ionic_weight %.3f a %.4f, "
+               "estimated %.4f eV (%.4f eV lower)\n",
+               shortest(r.s).c_str(), r.round, r.p.beta, r.p.lambda, r.p.a, r.predicted, r.gain);
+}
+
+int run(const optimize_texts& texts) {
+  optimize_settings settings;
+  try {
+    settings = checked(texts);
+  } catch (const usage_error& e) {
+    std::fprintf(stderr, "vmc optimize: %s\n", e.what());
+    return 2;
+  }
+  return run_program("vmc optimize", [&] {
+    output_file file(texts.output);
+    const bool terminal = ::isatty(2) == 1;
+    const std::vector<optimize_row> rows =
+        run_optimize(settings, terminal ? show_round : std::function<void(const optimize_round&)>{});
+    for (const optimize_row& r : rows) {
+      if (!r.converged) {
+        std::fprintf(stderr,
+                     "vmc optimize: s = %s: still gaining after %d rounds; the parameters may "
+                     "not be optimal (raise --max-rounds or --sample-steps)\n",
+                     shortest(r.s).c_str(), r.rounds);
+      }
+    }
+    file.write(tab_separated(optimize_table(rows)));
+    text_stream console(1, "standard output");
+    console.write(aligned(optimize_table_for_people(rows)));
+    console.flush();
+    file.close();
+  });
+}
+
+}  // namespace
+
+std::function<int()> add_optimize_command(CLI::App& app) {
+  CLI::App* cmd = app.add_subcommand("optimize", "the best beta, ionic weight and orbital length");
+  cmd->footer(
+      "For each separation, finds the beta, ionic weight lambda and orbital length a of the\n"
+      "covalent-ionic trial function that minimise the energy: rounds of correlated sampling\n"
+      "(one walk, the energy of nearby parameters by reweighting its configurations) and the\n"
+      "Nelder-Mead simplex, until a round gains less than 0.005 eV. Then a fresh walk of\n"
+      "--steps steps measures the energy at the result. Columns: s, beta, ionic_weight, a,\n"
+      "energy, error, variance.");
+  auto texts = std::make_shared<optimize_texts>();
+  cmd->add_option("--separations", texts->separations,
+                  "START:STOP:STEP (inclusive) or a comma list, angstrom, each in (0, 1000]")
+      ->type_name("LIST")
+      ->capture_default_str();
+  cmd->add_option("--steps", texts->steps, "steps of the final walk that measures the energy")
+      ->type_name("N")
+      ->capture_default_str();
+  cmd->add_option("--equilibration", texts->equilibration, "steps discarded before every walk")
+      ->type_name("N")
+      ->capture_default_str();
+  cmd->add_option("--sample-steps", texts->sample_steps,
+                  "walk steps of the first round's sample (doubled each round, up to 8x)")
+      ->type_name("N")
+      ->capture_default_str();
+  cmd->add_option("--max-rounds", texts->max_rounds, "the most optimisation rounds")
+      ->type_name("N")
+      ->capture_default_str();
+  cmd->add_option("--step-size", texts->step_size, "largest displacement of one coordinate, angstrom")
+      ->type_name("G")
+      ->capture_default_str();
+  cmd->add_option("--seed", texts->seed, "seed of the run, 1 to 2147483562")
+      ->type_name("N")
+      ->capture_default_str();
+  cmd->add_option("--output", texts->output, "the table, tab-separated")
+      ->type_name("FILE")
+      ->capture_default_str();
+  return [texts] { return run(*texts); };
+}
+
+}  // namespace vmc

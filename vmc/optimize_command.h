@@ -1,0 +1,13 @@
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include <functional>
+
+namespace vmc {
+
+// Adds the subcommand "optimize" to app; after a successful parse, the
+// returned function checks the options and runs the optimisation.
+std::function<int()> add_optimize_command(CLI::App& app);
+
+}  // namespace vmc

@@ -24,6 +24,14 @@ constexpr double gain_tolerance = 0.005;      // eV: a round that gains less end
 constexpr double least_effective = 0.5;       // of the sample, for reweighted estimates
 constexpr int largest_growth = 8;             // the sample grows to 8 times the first
 constexpr double refused = 1e6;               // the objective outside the allowed region
+// Where the energy hardly depends on a parameter (beta at large separations)
+// the simplex would drift along the flat valley; a small share of the
+// variance of the local energy, which does depend on it, picks the point of
+// that valley with the steadiest local energy. Its effect on the energy at
+// the minimum is of second order: below a meV here.
+constexpr double variance_share = 0.005;      // 1/eV
+
+}  // namespace
 
 covalent_ionic_trial<float> trial_of(float s, const trial_parameters& p) {
   constexpr model_constants c = make_constants();
@@ -31,18 +39,11 @@ covalent_ionic_trial<float> trial_of(float s, const trial_parameters& p) {
           static_cast<float>(p.lambda), c.e2, c.hbm};
 }
 
-// Configurations sampled from psi^2 of some parameters, with psi there.
-struct sample {
-  std::vector<coords> r;
-  std::vector<float> psi;
-};
-
 sample draw_sample(ecuyer& g, const coords& start, const covalent_ionic_trial<float>& t,
-                   const optimize_settings& settings, std::int64_t steps) {
+                   float step_size, std::int64_t equilibration, std::int64_t steps) {
   walker w = walker_at(start, t);
-  const scaled_step move{settings.step_size};
-  metropolis_walk(w, g, move, t, acceptance::above_deviate, settings.equilibration,
-                  [](const walk_step&) {});
+  const scaled_step move{step_size};
+  metropolis_walk(w, g, move, t, acceptance::above_deviate, equilibration, [](const walk_step&) {});
   sample out;
   out.r.reserve(static_cast<std::size_t>(steps / thinning));
   out.psi.reserve(static_cast<std::size_t>(steps / thinning));
@@ -56,15 +57,8 @@ sample draw_sample(ecuyer& g, const coords& start, const covalent_ionic_trial<fl
   return out;
 }
 
-// The energy of parameters t estimated from a sample of other parameters,
-// and the sample's effective size for t as a fraction of its size.
-struct estimate {
-  double energy;
-  double effective;
-};
-
-estimate reweighted(const sample& smp, const covalent_ionic_trial<float>& t) {
-  double sw = 0, sw2 = 0, swe = 0;
+reweighted_estimate reweighted(const sample& smp, const covalent_ionic_trial<float>& t) {
+  double sw = 0, sw2 = 0, swe = 0, swee = 0;
   for (std::size_t i = 0; i < smp.r.size(); ++i) {
     const evaluation e = evaluate(smp.r[i], t);
     const double ratio = static_cast<double>(e.psi) / static_cast<double>(smp.psi[i]);
@@ -74,10 +68,14 @@ estimate reweighted(const sample& smp, const covalent_ionic_trial<float>& t) {
     sw += w;
     sw2 += w * w;
     swe += w * static_cast<double>(e.eloc);
+    swee += w * static_cast<double>(e.eloc) * static_cast<double>(e.eloc);
   }
-  if (!(sw > 0)) return {refused, 0};
-  return {swe / sw, sw * sw / sw2 / static_cast<double>(smp.r.size())};
+  if (!(sw > 0)) return {refused, refused, 0};
+  const double mean = swe / sw;
+  return {mean, swee / sw - mean * mean, sw * sw / sw2 / static_cast<double>(smp.r.size())};
 }
+
+namespace {
 
 struct objective_data {
   const sample* smp;
@@ -93,8 +91,8 @@ double objective(const gsl_vector* x, void* data) {
         p.a <= 2)) {
     return refused;
   }
-  const estimate e = reweighted(*d.smp, trial_of(d.s, p));
-  return e.effective >= least_effective ? e.energy : refused;
+  const reweighted_estimate e = reweighted(*d.smp, trial_of(d.s, p));
+  return e.effective >= least_effective ? e.energy + variance_share * e.variance : refused;
 }
 
 // The parameters of least reweighted energy near p, by the Nelder-Mead simplex.
@@ -146,13 +144,16 @@ optimize_row optimize_separation(const optimize_settings& settings, std::size_t 
   for (int round = 0; round < settings.max_rounds; ++round) {
     ecuyer g = walk_stream(settings.seed, index * walks + static_cast<std::uint64_t>(round), draws);
     const coords start = start_configuration(g, s, offset_rounding::per_operation);
-    const sample smp = draw_sample(g, start, trial_of(s, p), settings, steps);
-    const double before = reweighted(smp, trial_of(s, p)).energy;
+    const sample smp = draw_sample(g, start, trial_of(s, p), settings.step_size,
+                                   settings.equilibration, steps);
+    const reweighted_estimate was = reweighted(smp, trial_of(s, p));
+    const double before = was.energy + variance_share * was.variance;
     const trial_parameters next = minimise(smp, s, p);
-    const double after = reweighted(smp, trial_of(s, next)).energy;
+    const reweighted_estimate now = reweighted(smp, trial_of(s, next));
+    const double after = now.energy + variance_share * now.variance;
     p = next;
     row.rounds = round + 1;
-    if (progress) progress({s, round + 1, p, after, before - after});
+    if (progress) progress({s, round + 1, p, now.energy, before - after});
     if (before - after < gain_tolerance) {
       row.converged = true;
       break;

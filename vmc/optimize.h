@@ -5,7 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "model/covalent_ionic.h"
+#include "model/geometry.h"
 #include "output/table.h"
+#include "random/ecuyer.h"
 
 namespace vmc {
 
@@ -34,6 +37,31 @@ struct optimize_row {
   bool converged = false;                      // stopped by the criterion, not by max_rounds
 };
 
+// The covalent-ionic trial function at separation s with parameters p and
+// the model constants.
+covalent_ionic_trial<float> trial_of(float s, const trial_parameters& p);
+
+// Configurations sampled from psi^2 of some parameters, with psi there.
+struct sample {
+  std::vector<coords> r;
+  std::vector<float> psi;
+};
+
+// A walk of `steps` steps of t from start after `equilibration` unrecorded
+// ones, drawing from g, keeping every tenth configuration.
+sample draw_sample(ecuyer& g, const coords& start, const covalent_ionic_trial<float>& t,
+                   float step_size, std::int64_t equilibration, std::int64_t steps);
+
+// The energy of trial function t estimated from a sample of another one by
+// reweighting, and the sample's effective size for t, (sum w)^2 / sum w^2, as
+// a fraction of its size (1 when t is the sampled function).
+struct reweighted_estimate {
+  double energy;     // eV
+  double variance;   // of the local energy, eV^2
+  double effective;  // fraction of the sample
+};
+reweighted_estimate reweighted(const sample& smp, const covalent_ionic_trial<float>& t);
+
 // What one round of the optimisation found, for progress lines.
 struct optimize_round {
   float s;
@@ -50,13 +78,15 @@ struct optimize_round {
 // configuration R_i. For other parameters p the same sample estimates the
 // energy by reweighting (correlated sampling):
 //   E(p) = sum_i w_i E_L(p; R_i) / sum_i w_i,  w_i = (psi(p; R_i) / psi(p0; R_i))^2,
-// and E(p) is minimised over (beta, lambda, a) with the Nelder-Mead simplex
+// and E(p) + 0.005/eV var(p) (the variance of E_L, estimated alike; its small
+// share keeps the simplex from drifting where the energy is flat in a
+// parameter) is minimised over (beta, lambda, a) with the Nelder-Mead simplex
 // (GSL), where the sample still represents p: its effective size
 // (sum w)^2 / sum w^2 must stay above half the sample. Differences of E
 // between nearby p come from the same configurations, so their noise largely
 // cancels. The next round samples the new parameters afresh, with twice the
-// steps, up to 8 times the first. The optimisation stops when a round gains
-// less than 0.005 eV (converged), or after max_rounds rounds.
+// steps, up to 8 times the first. The optimisation stops when a round lowers
+// that objective by less than 0.005 eV (converged), or after max_rounds rounds.
 optimize_row optimize_separation(const optimize_settings& settings, std::size_t index,
                                  const std::function<void(const optimize_round&)>& progress = {});
 

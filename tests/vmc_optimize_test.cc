@@ -1,0 +1,113 @@
+#include "vmc/optimize.h"
+
+#include <gtest/gtest.h>
+#include <omp.h>
+
+#include <cmath>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "random/streams.h"
+#include "vmc/scan.h"
+#include "walk/start_configuration.h"
+
+namespace vmc {
+namespace {
+
+const trial_parameters classic_074{0.25, 1.0, 0.44538185};
+
+sample sample_at(float s, const trial_parameters& p, std::int32_t seed, std::int64_t steps) {
+  ecuyer g = walk_stream(seed, 0, 6 + 7 * static_cast<std::uint64_t>(steps + 5000));
+  const coords start = start_configuration(g, s, offset_rounding::per_operation);
+  return draw_sample(g, start, trial_of(s, p), 0.40125f, 5000, steps);
+}
+
+TEST(Reweighting, AtTheSampledParametersIsThePlainMean) {
+  const sample smp = sample_at(0.74f, classic_074, 17, 20000);
+  ASSERT_EQ(smp.r.size(), 2000u);  // every tenth step
+  double sum = 0;
+  for (const coords& r : smp.r) sum += static_cast<double>(evaluate(r, trial_of(0.74f, classic_074)).eloc);
+  const reweighted_estimate e = reweighted(smp, trial_of(0.74f, classic_074));
+  EXPECT_DOUBLE_EQ(e.energy, sum / 2000.0);
+  EXPECT_DOUBLE_EQ(e.effective, 1.0);
+}
+
+// The energy of other parameters from the classic sample agrees with a walk
+// of those parameters, and the effective size falls as they move away.
+TEST(Reweighting, PredictsTheEnergyOfNearbyParameters) {
+  const sample smp = sample_at(0.74f, classic_074, 23, 2000000);
+  double previous_effective = 1.0;
+  for (const double beta : {0.4, 0.6}) {
+    const trial_parameters p{beta, 1.0, classic_074.a};
+    const reweighted_estimate e = reweighted(smp, trial_of(0.74f, p));
+    EXPECT_LT(e.effective, previous_effective);
+    previous_effective = e.effective;
+    ecuyer g = walk_stream(99, 0, 6 + 7 * 2010000ull);
+    const coords start = start_configuration(g, 0.74f, offset_rounding::per_operation);
+    const measured direct = measure(g, start, trial_of(0.74f, p), 0.40125f, 10000, 2000000);
+    // The sample's own error is about that of the direct walk (every tenth
+    // of 2e6 steps with tau near 16): five combined errors are a wide margin.
+    EXPECT_NEAR(e.energy, direct.energy, 5.0 * std::sqrt(2.0) * direct.error) << beta;
+  }
+}
+
+// The exact energy at separation s (A), linearly between the tabulated points.
+double exact_energy(double s) {
+  std::ifstream f(PROJECT_SOURCE_DIR "/plot/h2-exact-curve.dat");
+  std::string line;
+  std::map<double, double> curve;
+  while (std::getline(f, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream in(line);
+    double r, e, sa, ev;
+    in >> r >> e >> sa >> ev;
+    curve[sa] = ev;
+  }
+  const auto hi = curve.lower_bound(s);
+  const auto lo = std::prev(hi);
+  return lo->second + (hi->second - lo->second) * (s - lo->first) / (hi->first - lo->first);
+}
+
+TEST(Optimize, FindsTheBestParametersAndStaysAboveTheExactEnergy) {
+  optimize_settings settings;
+  settings.separations = {0.74f, 2.5f};
+  settings.steps = 1000000;
+  const std::vector<optimize_row> rows = run_optimize(settings);
+  ASSERT_EQ(rows.size(), 2u);
+  // At 0.74 A the orbital contracts below its cusp value and about half the
+  // ionic weight remains; beta grows from 0.25 to about 1.
+  EXPECT_TRUE(rows[0].converged);
+  EXPECT_GT(rows[0].p.beta, 0.7);
+  EXPECT_LT(rows[0].p.beta, 1.8);
+  EXPECT_GT(rows[0].p.lambda, 0.4);
+  EXPECT_LT(rows[0].p.lambda, 0.8);
+  EXPECT_GT(rows[0].p.a, 0.40);
+  EXPECT_LT(rows[0].p.a, 0.445);
+  EXPECT_LT(rows[0].energy, -31.45);
+  // At 2.5 A the ionic products almost vanish: the curve dissociates.
+  EXPECT_LT(rows[1].p.lambda, 0.2);
+  EXPECT_LT(rows[1].energy, -27.25);
+  // The variational principle: never below the exact energy beyond two errors.
+  for (const optimize_row& r : rows) {
+    EXPECT_GT(r.energy + 2.0 * r.error, exact_energy(r.s)) << r.s;
+  }
+}
+
+TEST(Optimize, IsTheSameOnOneThreadAndOnTwo) {
+  optimize_settings settings;
+  settings.separations = {0.6f, 1.0f, 1.8f};
+  settings.steps = 20000;
+  settings.sample_steps = 20000;
+  settings.max_rounds = 3;
+  omp_set_num_threads(1);
+  const std::string one = tab_separated(optimize_table(run_optimize(settings)));
+  omp_set_num_threads(2);
+  const std::string two = tab_separated(optimize_table(run_optimize(settings)));
+  omp_set_num_threads(omp_get_num_procs());
+  EXPECT_EQ(one, two);
+  EXPECT_EQ(one.substr(0, one.find('\n')), "s\tbeta\tionic_weight\ta\tenergy\terror\tvariance");
+}
+
+}  // namespace
+}  // namespace vmc

@@ -197,21 +197,45 @@ INSTANTIATE_TEST_SUITE_P(
         bad_option{{"scan", "--step-size", "0"}, "--step-size"},
         bad_option{{"scan", "--step-size", "nan"}, "--step-size"},
         bad_option{{"scan", "--seed", "0"}, "--seed"},
-        bad_option{{"scan", "--steps"}, "--steps"}));
+        bad_option{{"scan", "--steps"}, "--steps"},
+        bad_option{{"scan", "--ionic-weight", "-1"}, "--ionic-weight"},
+        bad_option{{"scan", "--orbital-length", "0"}, "--orbital-length"},
+        bad_option{{"optimize", "--separations", "2:1:0.1"}, "--separations"},
+        bad_option{{"optimize", "--sample-steps", "10"}, "--sample-steps"},
+        bad_option{{"optimize", "--max-rounds", "0"}, "--max-rounds"},
+        bad_option{{"optimize", "--max-rounds", "1000"}, "--max-rounds"},
+        bad_option{{"optimize", "--steps", "1e13"}, "--steps"},
+        bad_option{{"optimize", "--bogus"}, "--bogus"}));
 
 TEST(VmcHelp, AnswersOnEveryLevelAndGivesItsVersion) {
   temp_dir dir;
   for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"--help"}, {"scan", "--help"}, {"scan", "-h"}}) {
+       {std::vector<std::string>{"--help"}, {"scan", "--help"}, {"scan", "-h"},
+        {"optimize", "--help"}}) {
     const testing::outcome r = vmc(dir, args);
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("Usage"), std::string::npos) << r.out;
   }
   EXPECT_NE(vmc(dir, {"scan", "--help"}).out.find("--separations"), std::string::npos);
+  EXPECT_NE(vmc(dir, {"optimize", "--help"}).out.find("--sample-steps"), std::string::npos);
   const testing::outcome v = vmc(dir, {"--version"});
   EXPECT_EQ(v.status, 0);
   EXPECT_EQ(v.out.rfind("vmc ", 0), 0u) << v.out;
   EXPECT_TRUE(entries(dir.path()).empty());
+}
+
+// A whole optimisation of two separations, briefly: the table and its rows.
+TEST(VmcOptimize, WritesOneRowPerSeparationInTheOrderGiven) {
+  temp_dir dir;
+  const testing::outcome r = vmc(dir, {"optimize", "--separations", "1.5,0.74", "--steps", "1e5",
+                                       "--sample-steps", "2e4", "--max-rounds", "3"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto l = lines(read_file(dir / "vmc-optimize.tsv"));
+  ASSERT_EQ(l.size(), 3u);
+  EXPECT_EQ(l[0], "s\tbeta\tionic_weight\ta\tenergy\terror\tvariance");
+  EXPECT_EQ(l[1].substr(0, 4), "1.5\t");
+  EXPECT_EQ(l[2].substr(0, 5), "0.74\t");
+  EXPECT_EQ(lines(r.out).size(), 3u);
 }
 
 TEST(VmcScan, AnUnwritableTableFailsBeforeTheWorkAndKeepsTheOldOne) {

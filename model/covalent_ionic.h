@@ -110,10 +110,16 @@ T phi(const std::array<T, 6>& r, const covalent_ionic_trial<T>& t) {
 // Potential energy: e2 (-1/r1l - 1/r1r - 1/r2l - 1/r2r + 1/r12 + 1/s).
 // Singular, like the classic local energy, where an electron sits on a
 // nucleus, where the electrons meet, and at s = 0.
+//
+// Gradient. grad_i ln psi = grad_i Phi / Phi + grad_i F / F, that is
+//   grad_1 ln psi = -(c1l g1 e1l + c1r h1 e1r)/(a Phi) + u' e12,
+//   grad_2 ln psi = -(c2l g2 e2l + c2r h2 e2r)/(a Phi) - u' e12,
+// the drift (quantum force over two) of a diffusion walk.
 template <class T>
 struct covalent_ionic_evaluation {
   T eloc;
   T psi;
+  std::array<T, 6> grad_ln_psi;  // x1, y1, z1, x2, y2, z2
 };
 
 template <class T>
@@ -140,7 +146,14 @@ covalent_ionic_evaluation<T> evaluate_covalent_ionic(const std::array<T, 6>& r,
   const T potential =
       t.e2 * ((((-T(1) / p.r1l - T(1) / p.r1r) - T(1) / p.r2l) - T(1) / p.r2r) + T(1) / p.r12 +
               T(1) / t.s);
-  return {kinetic + potential, p.phi * detail::correlation_factor(p.r12, t)};
+  covalent_ionic_evaluation<T> out{kinetic + potential,
+                                   p.phi * detail::correlation_factor(p.r12, t), {}};
+  for (int k = 0; k < 3; ++k) {
+    const std::size_t i = static_cast<std::size_t>(k);
+    out.grad_ln_psi[i] = -ia * (w1l * p.e1l[i] + w1r * p.e1r[i]) / p.phi + u1 * p.e12[i];
+    out.grad_ln_psi[i + 3] = -ia * (w2l * p.e2l[i] + w2r * p.e2r[i]) / p.phi - u1 * p.e12[i];
+  }
+  return out;
 }
 
 // The walk's evaluation: the local energy and psi of a float configuration.

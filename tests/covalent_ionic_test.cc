@@ -98,6 +98,28 @@ TEST(CovalentIonic, WithIonicWeightOneIsTheClassicTrialFunction) {
   }
 }
 
+// The drift against central differences of ln psi, in double.
+TEST(CovalentIonic, GradientOfLnPsiMatchesFiniteDifferences) {
+  std::mt19937 gen(13);
+  const double h = 1e-6;
+  for (const auto& [s, a, beta, lambda] :
+       {std::array<double, 4>{0.74, 0.42, 1.1, 0.6}, {2.5, 0.53, 2.0, 0.04}, {1.4, 0.5, 0.25, 1.0}}) {
+    const covalent_ionic_trial<double> t = trial(s, a, beta, lambda);
+    for (int n = 0; n < 1000; ++n) {
+      const std::array<double, 6> r = random_configuration(gen, s);
+      if (closest_approach(r, s) < 0.05) continue;
+      const auto e = evaluate_covalent_ionic(r, t);
+      for (std::size_t i = 0; i < 6; ++i) {
+        std::array<double, 6> up = r, down = r;
+        up[i] += h;
+        down[i] -= h;
+        const double numeric = (std::log(phi(up, t)) - std::log(phi(down, t))) / (2 * h);
+        ASSERT_NEAR(e.grad_ln_psi[i], numeric, 1e-6 * (1 + std::fabs(numeric))) << s << " " << i;
+      }
+    }
+  }
+}
+
 TEST(CovalentIonic, IsSymmetricUnderExchangeAndReflection) {
   std::mt19937 gen(7);
   const covalent_ionic_trial<double> t = trial(1.1, 0.47, 0.9, 0.4);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "vmc/dmc_command.h"
 #include "vmc/optimize_command.h"
 #include "vmc/scan_command.h"
 
@@ -15,13 +16,14 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   const auto scan = vmc::add_scan_command(app);
   const auto optimize = vmc::add_optimize_command(app);
+  const auto dmc = vmc::add_dmc_command(app);
   // A first word that is no option must name a subcommand.
   bool known = false;
   for (const CLI::App* sub : app.get_subcommands({})) {
     known = known || (argc > 1 && sub->check_name(argv[1]));
   }
   if (argc > 1 && argv[1][0] != '-' && !known) {
-    std::fprintf(stderr, "vmc: unknown subcommand \"%s\"; expected scan or optimize (see vmc --help)\n",
+    std::fprintf(stderr, "vmc: unknown subcommand \"%s\"; expected scan, optimize or dmc (see vmc --help)\n",
                  argv[1]);
     return 2;
   }
@@ -42,5 +44,6 @@ int main(int argc, char** argv) {
   }
   if (app.got_subcommand("scan")) return scan();
   if (app.got_subcommand("optimize")) return optimize();
+  if (app.got_subcommand("dmc")) return dmc();
   return 2;
 }

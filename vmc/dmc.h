@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "output/table.h"
+#include "vmc/optimize.h"
+
+namespace vmc {
+
+struct dmc_settings {
+  std::vector<float> separations{0.74f};
+  float time_step = 2e-4f;             // tau, 1/eV (hbar = 1); 2e-4 /eV is 0.0054 /hartree
+  std::int64_t walkers = 2000;         // target population
+  std::int64_t steps = 100000;         // measured steps
+  std::int64_t equilibration = 5000;   // steps before measuring
+  std::int32_t seed = 5465;
+  // The trial function's parameters at each separation (beta, lambda, a).
+  std::vector<trial_parameters> parameters;
+};
+
+struct dmc_row {
+  float s;
+  trial_parameters p;
+  float time_step = 0;
+  std::int64_t walkers = 0, steps = 0;
+  double energy = 0, error = 0;  // mixed estimator and its blocking error, eV
+  double acceptance = 0;         // of the drift-diffusion moves
+  double energy_vmc = 0;         // the trial function's variational energy, eV
+  double population_mean = 0, population_spread = 0;  // over the measured steps
+  bool converged = true;         // the blocking found independent blocks
+};
+
+// Diffusion Monte Carlo at separations[index] with trial parameters
+// parameters[index]:
+// - the population starts from configurations of a walk of psi_T^2;
+// - each step moves every walker (diffusion_step, in parallel; every walker
+//   draws from its own stream), weighs it by exp(-tau_eff ((E_L + E_L')/2 - E_T))
+//   with tau_eff = tau times the acceptance so far, and replaces it by
+//   floor(weight + u) copies (at most 3), in walker order; a copy beyond the
+//   first gets a stream of its own, the next of the separation's streams;
+// - E_T follows the energy and pulls the population back to its target:
+//   E_T = E_avg - ln(N / N_target) / (50 tau), E_avg a running average;
+// - the energy is the mean over the measured steps of the weighted mean
+//   local energy of each step (the mixed estimator), its error from the
+//   blocking analysis of that series.
+// The table depends on the settings alone, never on the number of threads.
+dmc_row run_dmc(const dmc_settings& settings, std::size_t index,
+                const std::function<void(std::int64_t, std::int64_t)>& progress = {});
+
+// The rows as a table with the columns s, time_step, walkers, steps, energy,
+// error, acceptance, energy_vmc: exact (files) or rounded (the console).
+table dmc_table(const std::vector<dmc_row>& rows);
+table dmc_table_for_people(const std::vector<dmc_row>& rows);
+
+}  // namespace vmc

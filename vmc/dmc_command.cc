@@ -1,0 +1,192 @@
+#include "vmc/dmc_command.h"
+
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "model/constants.h"
+#include "model/orbital_length.h"
+#include "output/output_file.h"
+#include "output/program.h"
+#include "output/table.h"
+#include "output/text_stream.h"
+#include "vmc/dmc.h"
+#include "vmc/options.h"
+
+namespace vmc {
+namespace {
+
+// The options as typed; checked only once the command line is complete.
+struct dmc_texts {
+  std::string separations = "0.74";
+  std::string time_step = "2e-4";
+  std::string walkers = "2000";
+  std::string steps = "1e5";
+  std::string equilibration = "5000";
+  std::string beta = "0.25";
+  std::string ionic_weight = "1";
+  std::string orbital_length;
+  std::string parameters;
+  std::string seed = "5465";
+  std::string output = "vmc-dmc.tsv";
+};
+
+// The parameters of each separation from a vmc optimize table.
+std::vector<trial_parameters> parameters_from(const std::string& file,
+                                              const std::vector<float>& separations) {
+  std::ifstream in(file);
+  if (!in) throw usage_error("--parameters: cannot read \"" + file + "\"");
+  std::string line;
+  std::getline(in, line);
+  if (line != "s\tbeta\tionic_weight\ta\tenergy\terror\tvariance") {
+    throw usage_error("--parameters: \"" + file + "\" is not a vmc optimize table");
+  }
+  std::vector<std::pair<float, trial_parameters>> rows;
+  while (std::getline(in, line)) {
+    std::istringstream cells(line);
+    float s = 0, beta = 0, lambda = 0, a = 0;
+    if (!(cells >> s >> beta >> lambda >> a)) {
+      throw usage_error("--parameters: \"" + file + "\" has a row that is not numbers");
+    }
+    rows.push_back({s, {beta, lambda, a}});
+  }
+  std::vector<trial_parameters> out;
+  for (const float s : separations) {
+    bool found = false;
+    for (const auto& [rs, p] : rows) {
+      if (rs == s) {
+        out.push_back(p);
+        found = true;
+        break;
+      }
+    }
+    if (!found) {
+      throw usage_error("--parameters: \"" + file + "\" has no row for the separation " +
+                        shortest(s));
+    }
+  }
+  return out;
+}
+
+dmc_settings checked(const dmc_texts& t) {
+  dmc_settings s;
+  s.separations = parse_separations("--separations", t.separations);
+  s.time_step = parse_real("--time-step", t.time_step, 0.0f, true);
+  if (s.time_step > 0.01) {
+    throw usage_error("--time-step: expected a time step above 0 and at most 0.01 /eV; got \"" +
+                      t.time_step + "\"");
+  }
+  s.walkers = parse_count("--walkers", t.walkers, 10);
+  if (s.walkers > 1000000) {
+    throw usage_error("--walkers: expected a whole number from 10 to 1000000; got \"" + t.walkers +
+                      "\"");
+  }
+  s.steps = parse_count("--steps", t.steps, 1);
+  s.equilibration = parse_count("--equilibration", t.equilibration, 0);
+  s.seed = parse_seed("--seed", t.seed);
+  if (t.output.empty()) throw usage_error("--output: expected a file name; got \"\"");
+  if (!t.parameters.empty()) {
+    s.parameters = parameters_from(t.parameters, s.separations);
+    return s;
+  }
+  const double beta = parse_real("--beta", t.beta, 0.0f, false);
+  const double lambda = parse_real("--ionic-weight", t.ionic_weight, 0.0f, false);
+  const double a =
+      t.orbital_length.empty() ? 0.0 : parse_real("--orbital-length", t.orbital_length, 0.0f, true);
+  constexpr model_constants c = make_constants();
+  for (const float sep : s.separations) {
+    s.parameters.push_back(
+        {beta, lambda, a > 0 ? a : apar<exp_double>(c.abohr, sep, apar_start::abohr)});
+  }
+  return s;
+}
+
+int run(const dmc_texts& texts) {
+  dmc_settings settings;
+  try {
+    settings = checked(texts);
+  } catch (const usage_error& e) {
+    std::fprintf(stderr, "vmc dmc: %s\n", e.what());
+    return 2;
+  }
+  return run_program("vmc dmc", [&] {
+    output_file file(texts.output);
+    const bool terminal = ::isatty(2) == 1;
+    std::vector<dmc_row> rows;
+    for (std::size_t i = 0; i < settings.separations.size(); ++i) {
+      const std::string s = shortest(settings.separations[i]);
+      auto progress = [&s](std::int64_t step, std::int64_t total) {
+        std::fprintf(stderr, "\rvmc dmc: s = %s: step %lld of %lld", s.c_str(),
+                     static_cast<long long>(step), static_cast<long long>(total));
+        if (step == total) std::fputc('\n', stderr);
+        std::fflush(stderr);
+      };
+      rows.push_back(run_dmc(settings, i,
+                             terminal ? std::function<void(std::int64_t, std::int64_t)>(progress)
+                                      : std::function<void(std::int64_t, std::int64_t)>{}));
+      if (!rows.back().converged) {
+        std::fprintf(stderr,
+                     "vmc dmc: s = %s: no blocking level passed the independence test; the error "
+                     "is a lower bound (run more steps)\n",
+                     s.c_str());
+      }
+    }
+    file.write(tab_separated(dmc_table(rows)));
+    text_stream console(1, "standard output");
+    console.write(aligned(dmc_table_for_people(rows)));
+    console.flush();
+    file.close();
+  });
+}
+
+}  // namespace
+
+std::function<int()> add_dmc_command(CLI::App& app) {
+  CLI::App* cmd = app.add_subcommand("dmc", "diffusion Monte Carlo: the ground-state energy");
+  cmd->footer(
+      "Importance-sampled diffusion Monte Carlo with the covalent-ionic trial function:\n"
+      "walkers drift along grad ln psi, diffuse, pass a Metropolis test, and multiply or die\n"
+      "by their local energy, so that the population projects out the ground state. energy\n"
+      "is the mixed estimator over the measured steps with its blocking error; energy_vmc\n"
+      "the trial function's own variational energy. Time steps are in 1/eV (hbar = 1).");
+  auto texts = std::make_shared<dmc_texts>();
+  cmd->add_option("--separations", texts->separations,
+                  "START:STOP:STEP (inclusive) or a comma list, angstrom, each in (0, 1000]")
+      ->type_name("LIST")
+      ->capture_default_str();
+  cmd->add_option("--time-step", texts->time_step, "tau, 1/eV (2e-4 /eV = 0.0054 /hartree)")
+      ->type_name("T")
+      ->capture_default_str();
+  cmd->add_option("--walkers", texts->walkers, "target population")
+      ->type_name("N")
+      ->capture_default_str();
+  cmd->add_option("--steps", texts->steps, "measured steps")->type_name("N")->capture_default_str();
+  cmd->add_option("--equilibration", texts->equilibration, "steps before measuring")
+      ->type_name("N")
+      ->capture_default_str();
+  cmd->add_option("--beta", texts->beta, "the correlation parameter, 1/angstrom")
+      ->type_name("B")
+      ->capture_default_str();
+  cmd->add_option("--ionic-weight", texts->ionic_weight, "lambda, the weight of the ionic products")
+      ->type_name("L")
+      ->capture_default_str();
+  cmd->add_option("--orbital-length", texts->orbital_length, "a, angstrom (default: the cusp value)")
+      ->type_name("A");
+  cmd->add_option("--parameters", texts->parameters,
+                  "a vmc optimize table: beta, ionic weight and a of each separation from it")
+      ->type_name("FILE");
+  cmd->add_option("--seed", texts->seed, "seed of the run, 1 to 2147483562")
+      ->type_name("N")
+      ->capture_default_str();
+  cmd->add_option("--output", texts->output, "the table, tab-separated")
+      ->type_name("FILE")
+      ->capture_default_str();
+  return [texts] { return run(*texts); };
+}
+
+}  // namespace vmc

@@ -1,0 +1,100 @@
+#pragma once
+
+#include <array>
+#include <cmath>
+#include <numbers>
+
+#include "model/covalent_ionic.h"
+#include "model/geometry.h"
+#include "random/ecuyer.h"
+
+// One step of importance-sampled diffusion Monte Carlo for one walker
+// (Reynolds, Ceperley, Alder and Lester 1982). With psi_T the trial function
+// and f = psi_T phi, imaginary-time evolution under H = -(hbm/2) lap + V is
+//   df/dt = (hbm/2) lap f - div(hbm f grad ln psi_T) - (E_L - E_T) f,
+// a diffusion with constant hbm/2, a drift hbm grad ln psi_T and a growth
+// rate E_T - E_L. Over a time step tau (1/eV, hbar = 1) a walker moves to
+//   R' = R + hbm tau v(R) + sqrt(hbm tau) chi,   v = grad ln psi_T,
+// chi six standard normal deviates, and the move is accepted with
+//   min(1, psi_T(R')^2 G(R <- R') / (psi_T(R)^2 G(R' <- R))),
+//   G(R' <- R) = exp(-|R' - R - hbm tau v(R)|^2 / (2 hbm tau)),
+// which restores detailed balance of the short-time approximation, so that
+// the walk samples psi_T^2 exactly as tau -> 0 and the time-step error stays
+// small (Umrigar, Nightingale and Runge 1993). The walker's weight for the
+// step is exp(-tau_eff ((E_L(R) + E_L(R'))/2 - E_T)), R' = R when rejected.
+
+namespace vmc {
+
+// A diffusion walker: where it is, what the trial function gives there, and
+// its own stream of deviates.
+struct diffusion_walker {
+  coords r;
+  float eloc;
+  float psi;
+  std::array<float, 6> drift;  // grad ln psi_T
+  ecuyer g;
+};
+
+inline diffusion_walker diffusion_walker_at(const coords& r, const covalent_ionic_trial<float>& t,
+                                            const ecuyer& g) {
+  const covalent_ionic_evaluation<float> e = evaluate_covalent_ionic(r, t);
+  return {r, e.eloc, e.psi, e.grad_ln_psi, g};
+}
+
+// What one step did.
+struct diffusion_move {
+  bool accepted;
+  float eloc_before;  // E_L(R)
+  float eloc_after;   // E_L where the walker now is
+};
+
+// Six standard normal deviates from six uniform ones (Box-Muller), in double.
+inline std::array<double, 6> normal_deviates(ecuyer& g) {
+  std::array<double, 6> z;
+  for (std::size_t i = 0; i < 6; i += 2) {
+    const double u1 = g.next(), u2 = g.next();  // never 0
+    const double radius = std::sqrt(-2.0 * std::log(u1));
+    z[i] = radius * std::cos(2.0 * std::numbers::pi * u2);
+    z[i + 1] = radius * std::sin(2.0 * std::numbers::pi * u2);
+  }
+  return z;
+}
+
+// Moves w by one drift-diffusion step of tau with the acceptance test; draws
+// seven deviates from the walker's own stream.
+inline diffusion_move diffusion_step(diffusion_walker& w, const covalent_ionic_trial<float>& t,
+                                     double tau) {
+  const double hbm_tau = static_cast<double>(t.hbm) * tau;
+  const double spread = std::sqrt(hbm_tau);
+  const std::array<double, 6> z = normal_deviates(w.g);
+  coords next;
+  for (std::size_t i = 0; i < 6; ++i) {
+    next[i] = static_cast<float>(static_cast<double>(w.r[i]) +
+                                 hbm_tau * static_cast<double>(w.drift[i]) + spread * z[i]);
+  }
+  const covalent_ionic_evaluation<float> e = evaluate_covalent_ionic(next, t);
+  // ln of psi^2 G(R <- R') / (psi^2 G(R' <- R)).
+  double forward = 0, backward = 0;
+  for (std::size_t i = 0; i < 6; ++i) {
+    const double to = static_cast<double>(next[i]) - static_cast<double>(w.r[i]);
+    const double f = to - hbm_tau * static_cast<double>(w.drift[i]);
+    const double b = -to - hbm_tau * static_cast<double>(e.grad_ln_psi[i]);
+    forward += f * f;
+    backward += b * b;
+  }
+  const double ratio = static_cast<double>(e.psi) / static_cast<double>(w.psi);
+  const double log_accept = 2.0 * std::log(std::fabs(ratio)) + (forward - backward) / (2.0 * hbm_tau);
+  const double u = w.g.next();
+  // A trial where psi vanishes or the local energy is not finite is refused.
+  const bool accepted = e.psi > 0.0f && std::isfinite(e.eloc) && std::log(u) < log_accept;
+  const float before = w.eloc;
+  if (accepted) {
+    w.r = next;
+    w.eloc = e.eloc;
+    w.psi = e.psi;
+    w.drift = e.grad_ln_psi;
+  }
+  return {accepted, before, w.eloc};
+}
+
+}  // namespace vmc

@@ -17,10 +17,11 @@ done
 [ -x "$prefix/bin/vmc" ] || fail "bin/vmc is not installed"
 "$prefix/bin/vmc" --version | grep -q "^vmc " || fail "the installed vmc does not answer --version"
 share=$prefix/share/vmc-h2/plot
-for f in make-pictures scan-picture; do
+for f in make-pictures scan-picture optimize-picture story-picture; do
   [ -x "$share/$f" ] || fail "$f is not installed as a program"
 done
-for f in energy-curve.gp electron-cloud.gp scan-curve.gp h2-exact-curve.dat; do
+for f in energy-curve.gp electron-cloud.gp scan-curve.gp optimize-curve.gp story-curve.gp \
+         h2-exact-curve.dat; do
   [ -s "$share/$f" ] || fail "share/vmc-h2/plot/$f is not installed"
 done
 # Nothing but the programs and the shared files: no tests, no benchmarks.

@@ -17,7 +17,6 @@ constexpr int most_copies = 3;                     // a walker's copies in one s
 constexpr double feedback_steps = 50;              // population control: steps to correct ln(N/N0)
 constexpr double average_share = 0.01;             // running average of E: weight of a new step
 constexpr std::uint64_t streams_per_separation = std::uint64_t{1} << 26;
-constexpr std::int64_t vmc_steps = 1000000;        // the trial function's own energy
 
 }  // namespace
 
@@ -31,7 +30,7 @@ dmc_row run_dmc(const dmc_settings& settings, std::size_t index,
   // Each walker draws 8 deviates a step; a stream holds a whole run of them.
   const std::uint64_t per_stream =
       std::max<std::uint64_t>(8 * static_cast<std::uint64_t>(total) + 64,
-                              6 + 7 * static_cast<std::uint64_t>(vmc_steps + 10000 +
+                              6 + 7 * static_cast<std::uint64_t>(settings.vmc_steps + 10000 +
                                                                  20 * settings.walkers));
   const std::uint64_t base = static_cast<std::uint64_t>(index) * streams_per_separation;
   std::uint64_t next_stream = 0;
@@ -51,7 +50,7 @@ dmc_row run_dmc(const dmc_settings& settings, std::size_t index,
   {
     ecuyer g = new_stream();
     const coords start = start_configuration(g, s, offset_rounding::per_operation);
-    row.energy_vmc = measure(g, start, t, 0.40125f, 10000, vmc_steps).energy;
+    row.energy_vmc = measure(g, start, t, 0.40125f, 10000, settings.vmc_steps).energy;
   }
   // The first population: every second kept configuration of a walk of psi_T^2.
   std::vector<diffusion_walker> walkers;

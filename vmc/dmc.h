@@ -16,6 +16,7 @@ struct dmc_settings {
   std::int64_t steps = 100000;         // measured steps
   std::int64_t equilibration = 5000;   // steps before measuring
   std::int32_t seed = 5465;
+  std::int64_t vmc_steps = 1000000;    // the walk that measures energy_vmc
   // The trial function's parameters at each separation (beta, lambda, a).
   std::vector<trial_parameters> parameters;
 };

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# The picture of a vmc scan table: a real PNG with the curve, with and without
-# a vodik curve beside it; a file that is not a scan table is refused.
-#   scan_picture_test.sh <vmc> <scan-picture>
+# The pictures of vmc's tables: a scan with and without a vodik curve beside
+# it, the classic and optimised curves with the parameters, and the whole
+# story with diffusion Monte Carlo; each a real PNG. A file that is not the
+# right table is refused.
+#   vmc_picture_test.sh <vmc> <plot folder>
 set -euo pipefail
-vmc=$1 scan_picture=$2
+vmc=$1 plot=$2
+scan_picture=$plot/scan-picture
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -12,7 +15,13 @@ cd "$work"
 printf ' 0.5 -27.0\n 1.0 -29.5\n 1.5 -27.8\n' > energ.dat
 "$scan_picture" scan.tsv energ.dat with-vodik.png >/dev/null
 "$scan_picture" scan.tsv >/dev/null
-for f in with-vodik.png scan.png; do
+"$vmc" optimize --separations 0.5,1.5 --steps 1e4 --sample-steps 1e4 --max-rounds 2 \
+  --output optimize.tsv >/dev/null 2>&1
+"$vmc" dmc --separations 0.5,1.5 --parameters optimize.tsv --walkers 50 --steps 300 \
+  --equilibration 50 --output dmc.tsv >/dev/null
+"$plot/optimize-picture" optimize.tsv scan.tsv >/dev/null
+"$plot/story-picture" scan.tsv optimize.tsv dmc.tsv >/dev/null
+for f in with-vodik.png scan.png optimize.png dmc.png; do
   [ "$(head -c 8 "$f" | od -An -tx1 | tr -d ' \n')" = "89504e470d0a1a0a" ] || fail "$f is not a PNG"
   [ "$(wc -c < "$f")" -gt 15000 ] || fail "$f is nearly empty"
 done
@@ -25,4 +34,7 @@ status=0
 status=0
 "$scan_picture" 2>err || status=$?
 [ "$status" = 2 ] || fail "no arguments gave status $status"
+status=0
+"$plot/story-picture" scan.tsv scan.tsv dmc.tsv 2>err || status=$?
+[ "$status" = 1 ] && grep -q "not a vmc optimize table" err || fail "story-picture took a scan table for an optimize one"
 echo ok

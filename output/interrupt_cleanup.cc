@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <climits>
 #include <cstring>
@@ -14,10 +15,15 @@ namespace {
 constexpr int slots = 16;
 char paths[slots][PATH_MAX];
 std::atomic<bool> used[slots];
+char message[256];
+std::atomic<std::size_t> message_length{0};
 
 extern "C" void on_interrupt(int sig) {
   for (int i = 0; i < slots; ++i) {
     if (used[i].load()) ::unlink(paths[i]);
+  }
+  if (const std::size_t n = message_length.load(); n > 0) {
+    [[maybe_unused]] const ssize_t w = ::write(2, message, n);
   }
   ::_exit(128 + sig);
 }
@@ -32,6 +38,14 @@ void remove_temporaries_on_interrupt() {
   ::sigaction(SIGINT, &sa, nullptr);
   ::sigaction(SIGTERM, &sa, nullptr);
   ::sigaction(SIGHUP, &sa, nullptr);
+}
+
+void set_interrupt_message(const char* line) noexcept {
+  message_length.store(0);
+  const std::size_t n = std::min<std::size_t>(std::strlen(line), sizeof message - 1);
+  std::memcpy(message, line, n);
+  message[n] = '\n';
+  message_length.store(n + 1);
 }
 
 int register_temporary(const char* path) noexcept {

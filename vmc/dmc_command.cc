@@ -6,11 +6,13 @@
 #include <cstdio>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 
 #include "model/constants.h"
 #include "model/orbital_length.h"
+#include "output/interrupt_cleanup.h"
 #include "output/output_file.h"
 #include "output/program.h"
 #include "output/table.h"
@@ -106,19 +108,25 @@ dmc_settings checked(const dmc_texts& t) {
   return s;
 }
 
-int run(const dmc_texts& texts) {
+int run(const dmc_texts& texts, const ranks& job) {
   dmc_settings settings;
   try {
     settings = checked(texts);
   } catch (const usage_error& e) {
-    std::fprintf(stderr, "vmc dmc: %s\n", e.what());
+    if (job.root()) std::fprintf(stderr, "vmc dmc: %s\n", e.what());
     return 2;
   }
   return run_program("vmc dmc", [&] {
-    output_file file(texts.output);
-    const bool terminal = ::isatty(2) == 1;
-    std::vector<dmc_row> rows;
-    for (std::size_t i = 0; i < settings.separations.size(); ++i) {
+    std::optional<output_file> file;
+    if (job.root()) {
+      file.emplace(texts.output);
+      set_interrupt_message(("vmc dmc: stopped by a signal; " + texts.output + " is as it was").c_str());
+    }
+    const bool terminal = job.root() && ::isatty(2) == 1;
+    const std::size_t n = settings.separations.size();
+    const std::vector<std::size_t> tasks = tasks_of(job, n);
+    std::vector<dmc_row> mine;
+    for (const std::size_t i : tasks) {
       const std::string s = shortest(settings.separations[i]);
       auto progress = [&s](std::int64_t step, std::int64_t total) {
         std::fprintf(stderr, "\rvmc dmc: s = %s: step %lld of %lld", s.c_str(),
@@ -126,27 +134,31 @@ int run(const dmc_texts& texts) {
         if (step == total) std::fputc('\n', stderr);
         std::fflush(stderr);
       };
-      rows.push_back(run_dmc(settings, i,
+      mine.push_back(run_dmc(settings, i,
                              terminal ? std::function<void(std::int64_t, std::int64_t)>(progress)
                                       : std::function<void(std::int64_t, std::int64_t)>{}));
-      if (!rows.back().converged) {
+    }
+    const std::vector<dmc_row> rows = rows_at_root(job, n, tasks, mine);
+    if (!job.root()) return;
+    for (const dmc_row& r : rows) {
+      if (!r.converged) {
         std::fprintf(stderr,
                      "vmc dmc: s = %s: no blocking level passed the independence test; the error "
                      "is a lower bound (run more steps)\n",
-                     s.c_str());
+                     shortest(r.s).c_str());
       }
     }
-    file.write(tab_separated(dmc_table(rows)));
+    file->write(tab_separated(dmc_table(rows)));
     text_stream console(1, "standard output");
     console.write(aligned(dmc_table_for_people(rows)));
     console.flush();
-    file.close();
+    file->close();
   });
 }
 
 }  // namespace
 
-std::function<int()> add_dmc_command(CLI::App& app) {
+std::function<int()> add_dmc_command(CLI::App& app, const ranks& job) {
   CLI::App* cmd = app.add_subcommand("dmc", "diffusion Monte Carlo: the ground-state energy");
   cmd->footer(
       "Importance-sampled diffusion Monte Carlo with the covalent-ionic trial function:\n"
@@ -186,7 +198,7 @@ std::function<int()> add_dmc_command(CLI::App& app) {
   cmd->add_option("--output", texts->output, "the table, tab-separated")
       ->type_name("FILE")
       ->capture_default_str();
-  return [texts] { return run(*texts); };
+  return [texts, &job] { return run(*texts, job); };
 }
 
 }  // namespace vmc

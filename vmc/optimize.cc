@@ -175,7 +175,15 @@ optimize_row optimize_separation(const optimize_settings& settings, std::size_t 
 
 std::vector<optimize_row> run_optimize(const optimize_settings& settings,
                                        const std::function<void(const optimize_round&)>& progress) {
-  const std::size_t n = settings.separations.size();
+  std::vector<std::size_t> all(settings.separations.size());
+  for (std::size_t i = 0; i < all.size(); ++i) all[i] = i;
+  return run_optimize(settings, all, progress);
+}
+
+std::vector<optimize_row> run_optimize(const optimize_settings& settings,
+                                       const std::vector<std::size_t>& tasks,
+                                       const std::function<void(const optimize_round&)>& progress) {
+  const std::size_t n = tasks.size();
   std::vector<optimize_row> rows(n);
   std::exception_ptr failure;
   auto report = [&progress](const optimize_round& r) {
@@ -185,7 +193,7 @@ std::vector<optimize_row> run_optimize(const optimize_settings& settings,
 #pragma omp parallel for schedule(dynamic, 1)
   for (std::size_t i = 0; i < n; ++i) {
     try {
-      rows[i] = optimize_separation(settings, i,
+      rows[i] = optimize_separation(settings, tasks[i],
                                     progress ? std::function<void(const optimize_round&)>(report)
                                              : std::function<void(const optimize_round&)>{});
     } catch (...) {

@@ -96,6 +96,12 @@ std::vector<optimize_row> run_optimize(
     const optimize_settings& settings,
     const std::function<void(const optimize_round&)>& progress = {});
 
+// The separation indices given only (one process's share of a parallel job),
+// rows in the order of tasks.
+std::vector<optimize_row> run_optimize(
+    const optimize_settings& settings, const std::vector<std::size_t>& tasks,
+    const std::function<void(const optimize_round&)>& progress = {});
+
 // The rows as a table with the columns s, beta, ionic_weight, a, energy,
 // error, variance: exact numbers (files) or rounded ones (the console).
 table optimize_table(const std::vector<optimize_row>& rows);

@@ -4,8 +4,10 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "output/interrupt_cleanup.h"
 #include "output/output_file.h"
 #include "output/program.h"
 #include "output/table.h"
@@ -56,19 +58,29 @@ void show_round(const optimize_round& r) {
                shortest(r.s).c_str(), r.round, r.p.beta, r.p.lambda, r.p.a, r.predicted, r.gain);
 }
 
-int run(const optimize_texts& texts) {
+int run(const optimize_texts& texts, const ranks& job) {
   optimize_settings settings;
   try {
     settings = checked(texts);
   } catch (const usage_error& e) {
-    std::fprintf(stderr, "vmc optimize: %s\n", e.what());
+    if (job.root()) std::fprintf(stderr, "vmc optimize: %s\n", e.what());
     return 2;
   }
   return run_program("vmc optimize", [&] {
-    output_file file(texts.output);
-    const bool terminal = ::isatty(2) == 1;
-    const std::vector<optimize_row> rows =
-        run_optimize(settings, terminal ? show_round : std::function<void(const optimize_round&)>{});
+    std::optional<output_file> file;
+    if (job.root()) {
+      file.emplace(texts.output);
+      set_interrupt_message(
+          ("vmc optimize: stopped by a signal; " + texts.output + " is as it was").c_str());
+    }
+    const bool terminal = job.root() && ::isatty(2) == 1;
+    const std::size_t n = settings.separations.size();
+    const std::vector<std::size_t> tasks = tasks_of(job, n);
+    const std::vector<optimize_row> rows = rows_at_root(
+        job, n, tasks,
+        run_optimize(settings, tasks,
+                     terminal ? show_round : std::function<void(const optimize_round&)>{}));
+    if (!job.root()) return;
     for (const optimize_row& r : rows) {
       if (!r.converged) {
         std::fprintf(stderr,
@@ -77,17 +89,17 @@ int run(const optimize_texts& texts) {
                      shortest(r.s).c_str(), r.rounds);
       }
     }
-    file.write(tab_separated(optimize_table(rows)));
+    file->write(tab_separated(optimize_table(rows)));
     text_stream console(1, "standard output");
     console.write(aligned(optimize_table_for_people(rows)));
     console.flush();
-    file.close();
+    file->close();
   });
 }
 
 }  // namespace
 
-std::function<int()> add_optimize_command(CLI::App& app) {
+std::function<int()> add_optimize_command(CLI::App& app, const ranks& job) {
   CLI::App* cmd = app.add_subcommand("optimize", "the best beta, ionic weight and orbital length");
   cmd->footer(
       "For each separation, finds the beta, ionic weight lambda and orbital length a of the\n"
@@ -123,7 +135,7 @@ std::function<int()> add_optimize_command(CLI::App& app) {
   cmd->add_option("--output", texts->output, "the table, tab-separated")
       ->type_name("FILE")
       ->capture_default_str();
-  return [texts] { return run(*texts); };
+  return [texts, &job] { return run(*texts, job); };
 }
 
 }  // namespace vmc

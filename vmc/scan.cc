@@ -70,7 +70,14 @@ scan_row run_walk(const scan_settings& settings, std::size_t index) {
 
 std::vector<scan_row> run_scan(const scan_settings& settings,
                                const std::function<void(std::size_t, std::size_t)>& done) {
-  const std::size_t n = settings.separations.size();
+  std::vector<std::size_t> all(settings.separations.size());
+  for (std::size_t i = 0; i < all.size(); ++i) all[i] = i;
+  return run_scan(settings, all, done);
+}
+
+std::vector<scan_row> run_scan(const scan_settings& settings, const std::vector<std::size_t>& tasks,
+                               const std::function<void(std::size_t, std::size_t)>& done) {
+  const std::size_t n = tasks.size();
   std::vector<scan_row> rows(n);
   std::exception_ptr failure;
   std::size_t finished = 0;
@@ -79,7 +86,7 @@ std::vector<scan_row> run_scan(const scan_settings& settings,
 #pragma omp parallel for schedule(dynamic, 1)
   for (std::size_t i = 0; i < n; ++i) {
     try {
-      rows[i] = run_walk(settings, i);
+      rows[i] = run_walk(settings, tasks[i]);
 #pragma omp critical(scan_progress)
       {
         ++finished;

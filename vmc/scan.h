@@ -63,6 +63,11 @@ measured measure(ecuyer& g, const coords& start, const Trial& t, float step_size
 std::vector<scan_row> run_scan(const scan_settings& settings,
                                const std::function<void(std::size_t, std::size_t)>& done = {});
 
+// The walks of the given separation indices only (one process's share of a
+// parallel job), rows in the order of tasks.
+std::vector<scan_row> run_scan(const scan_settings& settings, const std::vector<std::size_t>& tasks,
+                               const std::function<void(std::size_t, std::size_t)>& done = {});
+
 // The rows as a table with the columns s, beta, a, steps, acceptance, energy,
 // error, tau, variance, energy_accepted: every number as its shortest exact
 // text (for files), or rounded for people (for the console).

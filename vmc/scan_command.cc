@@ -4,8 +4,10 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "output/interrupt_cleanup.h"
 #include "output/output_file.h"
 #include "output/program.h"
 #include "output/table.h"
@@ -52,21 +54,32 @@ void show_progress(std::size_t k, std::size_t n) {
   std::fflush(stderr);
 }
 
-int run(const scan_texts& texts) {
+int run(const scan_texts& texts, const ranks& job) {
   scan_settings settings;
   try {
     settings = checked(texts);
   } catch (const usage_error& e) {
-    std::fprintf(stderr, "vmc scan: %s\n", e.what());
+    // Every rank reads the same command line; one says what is wrong.
+    if (job.root()) std::fprintf(stderr, "vmc scan: %s\n", e.what());
     return 2;
   }
   return run_program("vmc scan", [&] {
     // The table replaces the file only when the whole scan has succeeded; it
     // is opened first, so that an unwritable place fails before the work.
-    output_file file(texts.output);
-    const bool terminal = ::isatty(2) == 1;
-    const std::vector<scan_row> rows =
-        run_scan(settings, terminal ? show_progress : std::function<void(std::size_t, std::size_t)>{});
+    // Only rank 0 writes.
+    std::optional<output_file> file;
+    if (job.root()) {
+      file.emplace(texts.output);
+      set_interrupt_message(("vmc scan: stopped by a signal; " + texts.output + " is as it was").c_str());
+    }
+    const bool terminal = job.root() && ::isatty(2) == 1;
+    const std::size_t n = settings.separations.size();
+    const std::vector<std::size_t> tasks = tasks_of(job, n);
+    const std::vector<scan_row> rows = rows_at_root(
+        job, n, tasks,
+        run_scan(settings, tasks,
+                 terminal ? show_progress : std::function<void(std::size_t, std::size_t)>{}));
+    if (!job.root()) return;
     for (const scan_row& r : rows) {
       if (!r.converged) {
         std::fprintf(stderr,
@@ -75,17 +88,17 @@ int run(const scan_texts& texts) {
                      shortest(r.s).c_str());
       }
     }
-    file.write(tab_separated(scan_table(rows)));
+    file->write(tab_separated(scan_table(rows)));
     text_stream console(1, "standard output");
     console.write(aligned(scan_table_for_people(rows)));
     console.flush();
-    file.close();
+    file->close();
   });
 }
 
 }  // namespace
 
-std::function<int()> add_scan_command(CLI::App& app) {
+std::function<int()> add_scan_command(CLI::App& app, const ranks& job) {
   CLI::App* scan = app.add_subcommand(
       "scan", "energies with error bars along a list of separations");
   scan->footer(
@@ -126,7 +139,7 @@ std::function<int()> add_scan_command(CLI::App& app) {
   scan->add_option("--output", texts->output, "the table, tab-separated")
       ->type_name("FILE")
       ->capture_default_str();
-  return [texts] { return run(*texts); };
+  return [texts, &job] { return run(*texts, job); };
 }
 
 }  // namespace vmc

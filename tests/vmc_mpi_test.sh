@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# vmc as an MPI job: the same table to the byte from 1, 2 and 3 ranks for
+# scan, optimize and dmc; bad input gives one line and no file; a rank killed
+# outright ends the whole job with rank 0's line, a non-zero status, and the
+# previous table as it was.
+#   vmc_mpi_test.sh <vmc> <mpirun>
+set -euo pipefail
+vmc=$1 mpirun=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+cd "$work"
+# CI runs as root; the ranks share this machine's cores, one thread each.
+export OMPI_ALLOW_RUN_AS_ROOT=1 OMPI_ALLOW_RUN_AS_ROOT_CONFIRM=1 OMP_NUM_THREADS=1
+job() { "$mpirun" --oversubscribe -np "$@"; }
+
+same_table() {  # name, then the vmc arguments
+  local name=$1
+  shift
+  "$vmc" "$@" --output "$name-1.tsv" > "$name-1.out" 2> "$name-1.err"
+  for np in 2 3; do
+    job "$np" "$vmc" "$@" --output "$name-$np.tsv" > "$name-$np.out" 2> "$name-$np.err" ||
+      fail "$name on $np ranks failed"
+    cmp -s "$name-1.tsv" "$name-$np.tsv" || fail "$name: the table of $np ranks differs"
+    cmp -s "$name-1.out" "$name-$np.out" || fail "$name: the console of $np ranks differs"
+    cmp -s "$name-1.err" "$name-$np.err" || fail "$name: the messages of $np ranks differ"
+  done
+  echo "ok $name: the same table from 1, 2 and 3 ranks"
+}
+same_table scan scan --separations 0.5:2:0.25 --steps 2e4
+same_table optimize optimize --separations 0.6,1.2,1.8,2.4 --steps 2e4 --sample-steps 1e4 --max-rounds 2
+same_table dmc dmc --separations 0.74,1.5,2.5 --walkers 60 --steps 300 --equilibration 50
+
+# Bad input seen by every rank: rank 0 says so once; status 2; no file.
+status=0
+job 3 "$vmc" scan --steps 0 --output bad.tsv > out 2> err || status=$?
+[ "$status" != 0 ] || fail "bad input under mpirun gave status 0"
+[ "$(grep -c 'vmc scan: --steps: expected' err)" = 1 ] || fail "not one line from rank 0: $(cat err)"
+[ ! -e bad.tsv ] || fail "a table was written after bad input"
+
+# A rank killed outright ends the job; the earlier table stays as it was.
+mkdir killed && cd killed
+"$vmc" scan --separations 1 --steps 1e4 > /dev/null
+cp vmc-scan.tsv ../earlier.tsv
+export VMC_TEST_JOB=$work/killed
+job 2 "$vmc" scan --separations 0.5,1,1.5,2 --steps 1e12 > out 2> err &
+launcher=$!
+# The process with the given rank of this job.
+rank_pid() {
+  for environ in /proc/[0-9]*/environ; do
+    { variables=$(tr '\0' '\n' < "$environ"); } 2>/dev/null || continue
+    if grep -qx "VMC_TEST_JOB=$work/killed" <<< "$variables" &&
+       grep -qx "OMPI_COMM_WORLD_RANK=$1" <<< "$variables"; then
+      pid=${environ#/proc/}
+      echo "${pid%/environ}"
+      return
+    fi
+  done
+}
+# Rank 0 holds the table open once it is walking; rank 1 is then killed.
+for _ in $(seq 1 200); do
+  zero=$(rank_pid 0) one=$(rank_pid 1)
+  if [ -n "$zero" ] && [ -n "$one" ] && ls -l "/proc/$zero/fd" 2>/dev/null | grep -q "$work/killed/"; then
+    break
+  fi
+  sleep 0.05
+done
+[ -n "${one:-}" ] || fail "the job's rank 1 never started"
+kill -KILL "$one"
+status=0
+wait "$launcher" || status=$?
+[ "$status" != 0 ] || fail "the job with a killed rank ended with status 0"
+grep -q "^vmc scan: stopped by a signal; vmc-scan.tsv is as it was$" err ||
+  fail "no line from rank 0: $(cat err)"
+[ "$(ls -A)" = "$(printf 'err\nout\nvmc-scan.tsv')" ] || fail "left behind: $(ls -A)"
+cmp -s vmc-scan.tsv ../earlier.tsv || fail "the earlier table changed"
+echo "ok a killed rank: status $status, the earlier table kept"

@@ -1,7 +1,5 @@
 #include "vmc/dmc_command.h"
 
-#include <unistd.h>
-
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -12,11 +10,8 @@
 
 #include "model/constants.h"
 #include "model/orbital_length.h"
-#include "output/interrupt_cleanup.h"
-#include "output/output_file.h"
-#include "output/program.h"
 #include "output/table.h"
-#include "output/text_stream.h"
+#include "vmc/command.h"
 #include "vmc/dmc.h"
 #include "vmc/options.h"
 
@@ -110,50 +105,31 @@ dmc_settings checked(const dmc_texts& t) {
 
 int run(const dmc_texts& texts, const ranks& job) {
   dmc_settings settings;
-  try {
-    settings = checked(texts);
-  } catch (const usage_error& e) {
-    if (job.root()) std::fprintf(stderr, "vmc dmc: %s\n", e.what());
-    return 2;
-  }
-  return run_program("vmc dmc", [&] {
-    std::optional<output_file> file;
-    if (job.root()) {
-      file.emplace(texts.output);
-      set_interrupt_message(("vmc dmc: stopped by a signal; " + texts.output + " is as it was").c_str());
-    }
-    const bool terminal = job.root() && ::isatty(2) == 1;
-    const std::size_t n = settings.separations.size();
-    const std::vector<std::size_t> tasks = tasks_of(job, n);
-    std::vector<dmc_row> mine;
-    for (const std::size_t i : tasks) {
-      const std::string s = shortest(settings.separations[i]);
-      auto progress = [&s](std::int64_t step, std::int64_t total) {
-        std::fprintf(stderr, "\rvmc dmc: s = %s: step %lld of %lld", s.c_str(),
-                     static_cast<long long>(step), static_cast<long long>(total));
-        if (step == total) std::fputc('\n', stderr);
-        std::fflush(stderr);
-      };
-      mine.push_back(run_dmc(settings, i,
-                             terminal ? std::function<void(std::int64_t, std::int64_t)>(progress)
-                                      : std::function<void(std::int64_t, std::int64_t)>{}));
-    }
-    const std::vector<dmc_row> rows = rows_at_root(job, n, tasks, mine);
-    if (!job.root()) return;
-    for (const dmc_row& r : rows) {
-      if (!r.converged) {
-        std::fprintf(stderr,
-                     "vmc dmc: s = %s: no blocking level passed the independence test; the error "
-                     "is a lower bound (run more steps)\n",
-                     shortest(r.s).c_str());
-      }
-    }
-    file->write(tab_separated(dmc_table(rows)));
-    text_stream console(1, "standard output");
-    console.write(aligned(dmc_table_for_people(rows)));
-    console.flush();
-    file->close();
-  });
+  return run_command(
+      "vmc dmc", job, texts.output, [&] { settings = checked(texts); },
+      [&](bool terminal) -> std::optional<finished_table> {
+        const std::size_t n = settings.separations.size();
+        const std::vector<std::size_t> tasks = tasks_of(job, n);
+        std::vector<dmc_row> mine;
+        for (const std::size_t i : tasks) {
+          const std::string s = shortest(settings.separations[i]);
+          auto progress = [&s](std::int64_t step, std::int64_t total) {
+            std::fprintf(stderr, "\rvmc dmc: s = %s: step %lld of %lld", s.c_str(),
+                         static_cast<long long>(step), static_cast<long long>(total));
+            if (step == total) std::fputc('\n', stderr);
+            std::fflush(stderr);
+          };
+          mine.push_back(run_dmc(settings, i,
+                                 terminal ? std::function<void(std::int64_t, std::int64_t)>(progress)
+                                          : std::function<void(std::int64_t, std::int64_t)>{}));
+        }
+        const std::vector<dmc_row> rows = rows_at_root(job, n, tasks, mine);
+        if (!job.root()) return std::nullopt;
+        for (const dmc_row& r : rows) {
+          if (!r.converged) warn_not_converged("vmc dmc", r.s);
+        }
+        return finished_table{dmc_table(rows), dmc_table_for_people(rows)};
+      });
 }
 
 }  // namespace

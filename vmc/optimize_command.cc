@@ -1,17 +1,12 @@
 #include "vmc/optimize_command.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
 
-#include "output/interrupt_cleanup.h"
-#include "output/output_file.h"
-#include "output/program.h"
 #include "output/table.h"
-#include "output/text_stream.h"
+#include "vmc/command.h"
 #include "vmc/optimize.h"
 #include "vmc/options.h"
 
@@ -60,41 +55,26 @@ void show_round(const optimize_round& r) {
 
 int run(const optimize_texts& texts, const ranks& job) {
   optimize_settings settings;
-  try {
-    settings = checked(texts);
-  } catch (const usage_error& e) {
-    if (job.root()) std::fprintf(stderr, "vmc optimize: %s\n", e.what());
-    return 2;
-  }
-  return run_program("vmc optimize", [&] {
-    std::optional<output_file> file;
-    if (job.root()) {
-      file.emplace(texts.output);
-      set_interrupt_message(
-          ("vmc optimize: stopped by a signal; " + texts.output + " is as it was").c_str());
-    }
-    const bool terminal = job.root() && ::isatty(2) == 1;
-    const std::size_t n = settings.separations.size();
-    const std::vector<std::size_t> tasks = tasks_of(job, n);
-    const std::vector<optimize_row> rows = rows_at_root(
-        job, n, tasks,
-        run_optimize(settings, tasks,
-                     terminal ? show_round : std::function<void(const optimize_round&)>{}));
-    if (!job.root()) return;
-    for (const optimize_row& r : rows) {
-      if (!r.converged) {
-        std::fprintf(stderr,
-                     "vmc optimize: s = %s: still gaining after %d rounds; the parameters may "
-                     "not be optimal (raise --max-rounds or --sample-steps)\n",
-                     shortest(r.s).c_str(), r.rounds);
-      }
-    }
-    file->write(tab_separated(optimize_table(rows)));
-    text_stream console(1, "standard output");
-    console.write(aligned(optimize_table_for_people(rows)));
-    console.flush();
-    file->close();
-  });
+  return run_command(
+      "vmc optimize", job, texts.output, [&] { settings = checked(texts); },
+      [&](bool terminal) -> std::optional<finished_table> {
+        const std::size_t n = settings.separations.size();
+        const std::vector<std::size_t> tasks = tasks_of(job, n);
+        const std::vector<optimize_row> rows = rows_at_root(
+            job, n, tasks,
+            run_optimize(settings, tasks,
+                         terminal ? show_round : std::function<void(const optimize_round&)>{}));
+        if (!job.root()) return std::nullopt;
+        for (const optimize_row& r : rows) {
+          if (!r.converged) {
+            std::fprintf(stderr,
+                         "vmc optimize: s = %s: still gaining after %d rounds; the parameters may "
+                         "not be optimal (raise --max-rounds or --sample-steps)\n",
+                         shortest(r.s).c_str(), r.rounds);
+          }
+        }
+        return finished_table{optimize_table(rows), optimize_table_for_people(rows)};
+      });
 }
 
 }  // namespace

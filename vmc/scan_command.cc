@@ -1,17 +1,12 @@
 #include "vmc/scan_command.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
 
-#include "output/interrupt_cleanup.h"
-#include "output/output_file.h"
-#include "output/program.h"
 #include "output/table.h"
-#include "output/text_stream.h"
+#include "vmc/command.h"
 #include "vmc/options.h"
 #include "vmc/scan.h"
 
@@ -56,44 +51,21 @@ void show_progress(std::size_t k, std::size_t n) {
 
 int run(const scan_texts& texts, const ranks& job) {
   scan_settings settings;
-  try {
-    settings = checked(texts);
-  } catch (const usage_error& e) {
-    // Every rank reads the same command line; one says what is wrong.
-    if (job.root()) std::fprintf(stderr, "vmc scan: %s\n", e.what());
-    return 2;
-  }
-  return run_program("vmc scan", [&] {
-    // The table replaces the file only when the whole scan has succeeded; it
-    // is opened first, so that an unwritable place fails before the work.
-    // Only rank 0 writes.
-    std::optional<output_file> file;
-    if (job.root()) {
-      file.emplace(texts.output);
-      set_interrupt_message(("vmc scan: stopped by a signal; " + texts.output + " is as it was").c_str());
-    }
-    const bool terminal = job.root() && ::isatty(2) == 1;
-    const std::size_t n = settings.separations.size();
-    const std::vector<std::size_t> tasks = tasks_of(job, n);
-    const std::vector<scan_row> rows = rows_at_root(
-        job, n, tasks,
-        run_scan(settings, tasks,
-                 terminal ? show_progress : std::function<void(std::size_t, std::size_t)>{}));
-    if (!job.root()) return;
-    for (const scan_row& r : rows) {
-      if (!r.converged) {
-        std::fprintf(stderr,
-                     "vmc scan: s = %s: no blocking level passed the independence test; the "
-                     "error is a lower bound (run more steps)\n",
-                     shortest(r.s).c_str());
-      }
-    }
-    file->write(tab_separated(scan_table(rows)));
-    text_stream console(1, "standard output");
-    console.write(aligned(scan_table_for_people(rows)));
-    console.flush();
-    file->close();
-  });
+  return run_command(
+      "vmc scan", job, texts.output, [&] { settings = checked(texts); },
+      [&](bool terminal) -> std::optional<finished_table> {
+        const std::size_t n = settings.separations.size();
+        const std::vector<std::size_t> tasks = tasks_of(job, n);
+        const std::vector<scan_row> rows = rows_at_root(
+            job, n, tasks,
+            run_scan(settings, tasks,
+                     terminal ? show_progress : std::function<void(std::size_t, std::size_t)>{}));
+        if (!job.root()) return std::nullopt;
+        for (const scan_row& r : rows) {
+          if (!r.converged) warn_not_converged("vmc scan", r.s);
+        }
+        return finished_table{scan_table(rows), scan_table_for_people(rows)};
+      });
 }
 
 }  // namespace

@@ -1,0 +1,49 @@
+#include "vmc/command.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "output/interrupt_cleanup.h"
+#include "output/output_file.h"
+#include "output/program.h"
+#include "output/text_stream.h"
+#include "vmc/options.h"
+
+namespace vmc {
+
+int run_command(const std::string& name, const ranks& job, const std::string& output,
+                const std::function<void()>& check,
+                const std::function<std::optional<finished_table>(bool terminal)>& work) {
+  try {
+    check();
+  } catch (const usage_error& e) {
+    // Every rank reads the same command line; one says what is wrong.
+    if (job.root()) std::fprintf(stderr, "%s: %s\n", name.c_str(), e.what());
+    return 2;
+  }
+  return run_program(name, [&] {
+    // The table replaces the file only when the whole run has succeeded.
+    std::optional<output_file> file;
+    if (job.root()) {
+      file.emplace(output);
+      set_interrupt_message((name + ": stopped by a signal; " + output + " is as it was").c_str());
+    }
+    const std::optional<finished_table> t = work(job.root() && ::isatty(2) == 1);
+    if (!job.root() || !t) return;
+    file->write(tab_separated(t->exact));
+    text_stream console(1, "standard output");
+    console.write(aligned(t->for_people));
+    console.flush();
+    file->close();
+  });
+}
+
+void warn_not_converged(const std::string& name, float s) {
+  std::fprintf(stderr,
+               "%s: s = %s: no blocking level passed the independence test; the error is a "
+               "lower bound (run more steps)\n",
+               name.c_str(), shortest(s).c_str());
+}
+
+}  // namespace vmc

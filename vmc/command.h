@@ -1,0 +1,35 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "output/table.h"
+#include "vmc/ranks.h"
+
+namespace vmc {
+
+// A finished table: exact numbers for the file, rounded ones for people.
+struct finished_table {
+  table exact;
+  table for_people;
+};
+
+// What every subcommand does around its work, as one process of the job:
+// - check() reads the options and throws usage_error: rank 0 prints
+//   "<name>: <reason>" and every rank returns 2, before any file is touched;
+// - rank 0 opens `output` before the work, so that an unwritable place fails
+//   first, and says on a signal that the file is as it was;
+// - work(terminal) runs this rank's share and returns the table at rank 0
+//   (nothing elsewhere); terminal is true on rank 0 when standard error is a
+//   terminal, for progress;
+// - rank 0 prints the table aligned and then replaces `output` with it.
+// A failure is one line "<name>: <reason>" and status 1, as for every program.
+int run_command(const std::string& name, const ranks& job, const std::string& output,
+                const std::function<void()>& check,
+                const std::function<std::optional<finished_table>(bool terminal)>& work);
+
+// The line that says a separation's error is only a lower bound.
+void warn_not_converged(const std::string& name, float s);
+
+}  // namespace vmc

@@ -38,6 +38,22 @@ job 3 "$vmc" scan --steps 0 --output bad.tsv > out 2> err || status=$?
 [ "$(grep -c 'vmc scan: --steps: expected' err)" = 1 ] || fail "not one line from rank 0: $(cat err)"
 [ ! -e bad.tsv ] || fail "a table was written after bad input"
 
+# A rank that fails ends the whole job at once, whichever rank it is: rank 0
+# that cannot open the table (with results too large to be sent ahead), and
+# rank 1 whose population of walkers dies out.
+status=0
+timeout 60 "$mpirun" --oversubscribe -np 2 "$vmc" scan --separations 0.1:999:0.1 --steps 2 \
+  --equilibration 0 --output no/such/dir/t.tsv > out 2> err || status=$?
+[ "$status" != 0 ] && [ "$status" != 124 ] || fail "rank 0 failing: status $status (124: the job hung)"
+grep -q "^vmc scan: no/such/dir/t.tsv: No such file or directory$" err || fail "rank 0's line: $(cat err)"
+status=0
+timeout 60 "$mpirun" --oversubscribe -np 2 "$vmc" dmc --separations 5,0.3 --time-step 0.01 \
+  --walkers 10 --steps 2000 --equilibration 0 --output died.tsv > out 2> err || status=$?
+[ "$status" != 0 ] && [ "$status" != 124 ] || fail "rank 1 failing: status $status (124: the job hung)"
+grep -q "^vmc dmc: the population of walkers died out$" err || fail "rank 1's line: $(cat err)"
+[ ! -e died.tsv ] || fail "a table was written by a failed job"
+echo "ok a failing rank ends the job"
+
 # A rank killed outright ends the job; the earlier table stays as it was.
 mkdir killed && cd killed
 "$vmc" scan --separations 1 --steps 1e4 > /dev/null

@@ -22,7 +22,7 @@ int run_command(const std::string& name, const ranks& job, const std::string& ou
     if (job.root()) std::fprintf(stderr, "%s: %s\n", name.c_str(), e.what());
     return 2;
   }
-  return run_program(name, [&] {
+  const int status = run_program(name, [&] {
     // The table replaces the file only when the whole run has succeeded.
     std::optional<output_file> file;
     if (job.root()) {
@@ -37,6 +37,9 @@ int run_command(const std::string& name, const ranks& job, const std::string& ou
     console.flush();
     file->close();
   });
+  // The failing rank has said why; the others are waiting for its results.
+  if (status != 0) abort_job(job, status);
+  return status;
 }
 
 void warn_not_converged(const std::string& name, float s) {

@@ -92,8 +92,10 @@ dmc_row run_dmc(const dmc_settings& settings, std::size_t index,
       const double w = std::exp(-tau_eff * (mean_e - e_trial));
       sw += w;
       swe += w * static_cast<double>(m.eloc_after);
-      const int copies =
-          std::min(most_copies, static_cast<int>(std::floor(w + walkers[k].g.next())));
+      // Capped before the conversion: a weight can overflow near a nucleus
+      // when the trial function breaks the cusp there.
+      const int copies = static_cast<int>(
+          std::floor(std::fmin(w + walkers[k].g.next(), static_cast<double>(most_copies))));
       for (int c = 0; c < copies; ++c) {
         next.push_back(walkers[k]);
         if (c > 0) next.back().g = new_stream();

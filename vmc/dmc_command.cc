@@ -78,12 +78,8 @@ dmc_settings checked(const dmc_texts& t) {
     throw usage_error("--time-step: expected a time step above 0 and at most 0.01 /eV; got \"" +
                       t.time_step + "\"");
   }
-  s.walkers = parse_count("--walkers", t.walkers, 10);
-  if (s.walkers > 1000000) {
-    throw usage_error("--walkers: expected a whole number from 10 to 1000000; got \"" + t.walkers +
-                      "\"");
-  }
-  s.steps = parse_count("--steps", t.steps, 1);
+  s.walkers = parse_count("--walkers", t.walkers, 10, 1000000, "such as 2000");
+  s.steps = parse_count("--steps", t.steps, 2);
   s.equilibration = parse_count("--equilibration", t.equilibration, 0);
   s.seed = parse_seed("--seed", t.seed);
   if (t.output.empty()) throw usage_error("--output: expected a file name; got \"\"");

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <cctype>
 #include <cstdio>
 #include <string>
 
@@ -49,7 +50,10 @@ int run(int argc, char** argv, const vmc::ranks& job) {
     // One line naming what was wrong, and where to look.
     std::string where = "vmc";
     for (const CLI::App* sub : app.get_subcommands()) where += " " + sub->get_name();
-    say(where + ": " + e.what() + " (see " + where + " --help)");
+    // CLI11's sentences start with a capital; the rest of our messages do not.
+    std::string what = e.what();
+    if (!what.empty()) what[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(what[0])));
+    say(where + ": " + what + " (see " + where + " --help)");
     return 2;
   }
   if (app.got_subcommand("scan")) return scan();

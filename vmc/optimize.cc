@@ -170,6 +170,7 @@ optimize_row optimize_separation(const optimize_settings& settings, std::size_t 
   row.energy = m.energy;
   row.error = m.error;
   row.variance = m.variance;
+  row.error_converged = m.converged;
   return row;
 }
 

@@ -35,6 +35,7 @@ struct optimize_row {
   double energy = 0, error = 0, variance = 0;  // of the final walk
   int rounds = 0;                              // optimisation rounds made
   bool converged = false;                      // stopped by the criterion, not by max_rounds
+  bool error_converged = true;                 // the final walk's blocking found independent blocks
 };
 
 // The covalent-ionic trial function at separation s with parameters p and

@@ -28,17 +28,11 @@ struct optimize_texts {
 optimize_settings checked(const optimize_texts& t) {
   optimize_settings s;
   s.separations = parse_separations("--separations", t.separations);
-  s.steps = parse_count("--steps", t.steps, 1);
+  s.steps = parse_count("--steps", t.steps, 2);
   s.equilibration = parse_count("--equilibration", t.equilibration, 0);
-  s.sample_steps = parse_count("--sample-steps", t.sample_steps, 1000);
-  if (s.sample_steps > most_steps / 8) {
-    throw usage_error("--sample-steps: expected at most 1.25e11; got \"" + t.sample_steps + "\"");
-  }
-  s.max_rounds = static_cast<int>(parse_count("--max-rounds", t.max_rounds, 1));
-  if (s.max_rounds > 100) {
-    throw usage_error("--max-rounds: expected a whole number from 1 to 100; got \"" +
-                      t.max_rounds + "\"");
-  }
+  s.sample_steps = parse_count("--sample-steps", t.sample_steps, 1000, most_steps / 8,
+                               "such as 100000 or 1e5");
+  s.max_rounds = static_cast<int>(parse_count("--max-rounds", t.max_rounds, 1, 100, "such as 10"));
   s.step_size = parse_real("--step-size", t.step_size, 0.0f, true);
   s.seed = parse_seed("--seed", t.seed);
   if (t.output.empty()) throw usage_error("--output: expected a file name; got \"\"");
@@ -72,6 +66,7 @@ int run(const optimize_texts& texts, const ranks& job) {
                          "not be optimal (raise --max-rounds or --sample-steps)\n",
                          shortest(r.s).c_str(), r.rounds);
           }
+          if (!r.error_converged) warn_not_converged("vmc optimize", r.s);
         }
         return finished_table{optimize_table(rows), optimize_table_for_people(rows)};
       });

@@ -65,7 +65,10 @@ std::vector<float> parse_separations(std::string_view option, std::string_view t
     if (last + 1.0 > static_cast<double>(most_separations)) {
       refuse(option, "at most " + std::to_string(most_separations) + " separations", text);
     }
-    for (double k = 0; k <= last; ++k) out.push_back(checked_separation(option, start + k * step, text));
+    for (double k = 0; k <= last; ++k) {
+      // A last value within the tolerance beyond STOP is STOP.
+      out.push_back(checked_separation(option, std::fmin(start + k * step, stop), text));
+    }
     return out;
   }
   std::size_t begin = 0;
@@ -85,13 +88,15 @@ std::vector<float> parse_separations(std::string_view option, std::string_view t
   return out;
 }
 
-std::int64_t parse_count(std::string_view option, std::string_view text, std::int64_t least) {
-  const std::string expected = "a whole number of at least " + std::to_string(least) +
-                               " and at most 1e12, such as 1000000 or 1e6";
+std::int64_t parse_count(std::string_view option, std::string_view text, std::int64_t least,
+                         std::int64_t most, std::string_view example) {
+  const std::string expected =
+      "a whole number of at least " + std::to_string(least) + " and at most " +
+      (most == most_steps ? std::string("1e12") : std::to_string(most)) + ", " + std::string(example);
   double value = 0;
   // Every whole number up to 1e12 is exact in a double.
   if (!read_decimal(text, value) || value != std::floor(value) ||
-      value < static_cast<double>(least) || value > static_cast<double>(most_steps)) {
+      value < static_cast<double>(least) || value > static_cast<double>(most)) {
     refuse(option, expected, text);
   }
   return static_cast<std::int64_t>(value);

@@ -30,9 +30,11 @@ inline constexpr std::int64_t most_steps = 1000000000000;  // 1e12
 // separation lies in (0, 1000].
 std::vector<float> parse_separations(std::string_view option, std::string_view text);
 
-// A whole number of at least `least`, as digits or in exponent form with a
-// whole value (1000000, 1e6, 2.5e5), at most most_steps.
-std::int64_t parse_count(std::string_view option, std::string_view text, std::int64_t least);
+// A whole number from `least` to `most`, as digits or in exponent form with a
+// whole value (1000000, 1e6, 2.5e5); the refusal shows `example`.
+std::int64_t parse_count(std::string_view option, std::string_view text, std::int64_t least,
+                         std::int64_t most = most_steps,
+                         std::string_view example = "such as 1000000 or 1e6");
 
 // A finite real, rounded once to float, at least `least` (above it when
 // `strictly`).

@@ -34,8 +34,10 @@ void end_ranks();
 // holds every rank's piece in rank order; elsewhere it is empty.
 std::vector<std::string> gather_at_root(const ranks& r, const std::string& mine);
 
-// Whether every rank says ok.
-bool all_ok(const ranks& r, bool ok);
+// Ends every process of the job with status `status` (MPI_Abort): a rank
+// that fails cannot leave the others waiting for its results. Without a job
+// of several processes it does nothing.
+void abort_job(const ranks& r, int status);
 
 // The tasks of 0 ... n - 1 that belong to this rank, in order.
 inline std::vector<std::size_t> tasks_of(const ranks& r, std::size_t n) {

@@ -68,11 +68,8 @@ std::vector<std::string> gather_at_root(const ranks& r, const std::string& mine)
   return pieces;
 }
 
-bool all_ok(const ranks&, bool ok) {
-  if (!started) return ok;
-  int mine = ok ? 1 : 0, every = 0;
-  MPI_Allreduce(&mine, &every, 1, MPI_INT, MPI_LAND, MPI_COMM_WORLD);
-  return every == 1;
+void abort_job(const ranks& r, int status) {
+  if (started && r.size > 1) MPI_Abort(MPI_COMM_WORLD, status);
 }
 
 }  // namespace vmc

@@ -29,7 +29,7 @@ struct scan_texts {
 scan_settings checked(const scan_texts& t) {
   scan_settings s;
   s.separations = parse_separations("--separations", t.separations);
-  s.steps = parse_count("--steps", t.steps, 1);
+  s.steps = parse_count("--steps", t.steps, 2);
   s.equilibration = parse_count("--equilibration", t.equilibration, 0);
   s.beta = parse_real("--beta", t.beta, 0.0f, false);
   s.ionic_weight = parse_real("--ionic-weight", t.ionic_weight, 0.0f, false);

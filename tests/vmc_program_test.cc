@@ -205,7 +205,12 @@ INSTANTIATE_TEST_SUITE_P(
         bad_option{{"optimize", "--max-rounds", "0"}, "--max-rounds"},
         bad_option{{"optimize", "--max-rounds", "1000"}, "--max-rounds"},
         bad_option{{"optimize", "--steps", "1e13"}, "--steps"},
-        bad_option{{"optimize", "--bogus"}, "--bogus"}));
+        bad_option{{"optimize", "--bogus"}, "--bogus"},
+        bad_option{{"dmc", "--parameters", "none.tsv"}, "--parameters: cannot read \"none.tsv\": No such file"},
+        bad_option{{"dmc", "--parameters", "vmc-scan.tsv"}, "is not a vmc optimize table"},
+        bad_option{{"dmc", "--parameters", "t.tsv", "--beta", "1"}, "--beta"},
+        bad_option{{"dmc", "--walkers", "5"}, "--walkers"},
+        bad_option{{"dmc", "--time-step", "0.5"}, "--time-step"}));
 
 TEST(VmcHelp, AnswersOnEveryLevelAndGivesItsVersion) {
   temp_dir dir;

@@ -1,6 +1,8 @@
 #include "vmc/dmc_command.h"
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -10,6 +12,7 @@
 
 #include "model/constants.h"
 #include "model/orbital_length.h"
+#include "output/quoted.h"
 #include "output/table.h"
 #include "vmc/command.h"
 #include "vmc/dmc.h"
@@ -36,19 +39,23 @@ struct dmc_texts {
 // The parameters of each separation from a vmc optimize table.
 std::vector<trial_parameters> parameters_from(const std::string& file,
                                               const std::vector<float>& separations) {
+  const std::string name = vmc::quoted(file);
   std::ifstream in(file);
-  if (!in) throw usage_error("--parameters: cannot read \"" + file + "\"");
+  if (!in) throw usage_error("--parameters: cannot read " + name + ": " + std::strerror(errno));
   std::string line;
   std::getline(in, line);
   if (line != "s\tbeta\tionic_weight\ta\tenergy\terror\tvariance") {
-    throw usage_error("--parameters: \"" + file + "\" is not a vmc optimize table");
+    throw usage_error("--parameters: " + name + " is not a vmc optimize table");
   }
   std::vector<std::pair<float, trial_parameters>> rows;
   while (std::getline(in, line)) {
     std::istringstream cells(line);
     float s = 0, beta = 0, lambda = 0, a = 0;
-    if (!(cells >> s >> beta >> lambda >> a)) {
-      throw usage_error("--parameters: \"" + file + "\" has a row that is not numbers");
+    // The same bounds as the options: beta and lambda 0 or more, a above 0.
+    if (!(cells >> s >> beta >> lambda >> a) || !std::isfinite(beta) || !std::isfinite(lambda) ||
+        !std::isfinite(a) || beta < 0 || lambda < 0 || !(a > 0)) {
+      throw usage_error("--parameters: " + name + " has a row that is not s, beta >= 0, " +
+                        "ionic_weight >= 0 and a > 0");
     }
     rows.push_back({s, {beta, lambda, a}});
   }
@@ -63,8 +70,7 @@ std::vector<trial_parameters> parameters_from(const std::string& file,
       }
     }
     if (!found) {
-      throw usage_error("--parameters: \"" + file + "\" has no row for the separation " +
-                        shortest(s));
+      throw usage_error("--parameters: " + name + " has no row for the separation " + shortest(s));
     }
   }
   return out;
@@ -153,17 +159,23 @@ std::function<int()> add_dmc_command(CLI::App& app, const ranks& job) {
   cmd->add_option("--equilibration", texts->equilibration, "steps before measuring")
       ->type_name("N")
       ->capture_default_str();
-  cmd->add_option("--beta", texts->beta, "the correlation parameter, 1/angstrom")
-      ->type_name("B")
-      ->capture_default_str();
-  cmd->add_option("--ionic-weight", texts->ionic_weight, "lambda, the weight of the ionic products")
-      ->type_name("L")
-      ->capture_default_str();
-  cmd->add_option("--orbital-length", texts->orbital_length, "a, angstrom (default: the cusp value)")
-      ->type_name("A");
+  CLI::Option* beta = cmd->add_option("--beta", texts->beta, "the correlation parameter, 1/angstrom")
+                          ->type_name("B")
+                          ->capture_default_str();
+  CLI::Option* lambda =
+      cmd->add_option("--ionic-weight", texts->ionic_weight, "lambda, the weight of the ionic products")
+          ->type_name("L")
+          ->capture_default_str();
+  CLI::Option* a =
+      cmd->add_option("--orbital-length", texts->orbital_length, "a, angstrom (default: the cusp value)")
+          ->type_name("A");
+  // A table of parameters and parameters of one's own would contradict each other.
   cmd->add_option("--parameters", texts->parameters,
                   "a vmc optimize table: beta, ionic weight and a of each separation from it")
-      ->type_name("FILE");
+      ->type_name("FILE")
+      ->excludes(beta)
+      ->excludes(lambda)
+      ->excludes(a);
   cmd->add_option("--seed", texts->seed, "seed of the run, 1 to 2147483562")
       ->type_name("N")
       ->capture_default_str();

@@ -42,6 +42,30 @@ int run_command(const std::string& name, const ranks& job, const std::string& ou
   return status;
 }
 
+CLI::Option* add_text_option(CLI::App& cmd, const std::string& name, std::string& text,
+                             const std::string& help, const std::string& type) {
+  return cmd.add_option(name, text, help)->type_name(type)->capture_default_str();
+}
+
+void add_run_options(CLI::App& cmd, std::string& separations, std::string& seed,
+                     std::string& output) {
+  add_text_option(cmd, "--separations", separations,
+                  "START:STOP:STEP (inclusive) or a comma list, angstrom, each in (0, 1000]", "LIST");
+  add_text_option(cmd, "--seed", seed, "seed of the run, 1 to 2147483562", "N");
+  add_text_option(cmd, "--output", output, "the table, tab-separated", "FILE");
+}
+
+trial_options add_trial_options(CLI::App& cmd, std::string& beta, std::string& ionic_weight,
+                                std::string& orbital_length) {
+  return {add_text_option(cmd, "--beta", beta, "the correlation parameter, 1/angstrom", "B"),
+          add_text_option(cmd, "--ionic-weight", ionic_weight,
+                          "lambda, the weight of the ionic products (1: the classic product, "
+                          "0: covalent)",
+                          "L"),
+          cmd.add_option("--orbital-length", orbital_length, "a, angstrom (default: the cusp value)")
+              ->type_name("A")};
+}
+
 void warn_not_converged(const std::string& name, float s) {
   std::fprintf(stderr,
                "%s: s = %s: no blocking level passed the independence test; the error is a "

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <CLI/CLI.hpp>
+
 #include <functional>
 #include <optional>
 #include <string>
@@ -28,6 +30,25 @@ struct finished_table {
 int run_command(const std::string& name, const ranks& job, const std::string& output,
                 const std::function<void()>& check,
                 const std::function<std::optional<finished_table>(bool terminal)>& work);
+
+// Adds an option read as text (checked later, with the others), shown in the
+// help with its type and its default.
+CLI::Option* add_text_option(CLI::App& cmd, const std::string& name, std::string& text,
+                             const std::string& help, const std::string& type);
+
+// The options every subcommand shares: --separations, --seed and --output.
+void add_run_options(CLI::App& cmd, std::string& separations, std::string& seed,
+                     std::string& output);
+
+// The options that choose the trial function: --beta, --ionic-weight and
+// --orbital-length (no default: the cusp value).
+struct trial_options {
+  CLI::Option* beta;
+  CLI::Option* ionic_weight;
+  CLI::Option* orbital_length;
+};
+trial_options add_trial_options(CLI::App& cmd, std::string& beta, std::string& ionic_weight,
+                                std::string& orbital_length);
 
 // The line that says a separation's error is only a lower bound.
 void warn_not_converged(const std::string& name, float s);

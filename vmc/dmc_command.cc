@@ -93,14 +93,12 @@ dmc_settings checked(const dmc_texts& t) {
     s.parameters = parameters_from(t.parameters, s.separations);
     return s;
   }
-  const double beta = parse_real("--beta", t.beta, 0.0f, false);
-  const double lambda = parse_real("--ionic-weight", t.ionic_weight, 0.0f, false);
-  const double a =
-      t.orbital_length.empty() ? 0.0 : parse_real("--orbital-length", t.orbital_length, 0.0f, true);
+  const trial_choice trial = parse_trial(t.beta, t.ionic_weight, t.orbital_length);
   constexpr model_constants c = make_constants();
   for (const float sep : s.separations) {
-    s.parameters.push_back(
-        {beta, lambda, a > 0 ? a : apar<exp_double>(c.abohr, sep, apar_start::abohr)});
+    const double a = trial.orbital_length > 0.0f ? trial.orbital_length
+                                                 : apar<exp_double>(c.abohr, sep, apar_start::abohr);
+    s.parameters.push_back({trial.beta, trial.ionic_weight, a});
   }
   return s;
 }
@@ -145,43 +143,21 @@ std::function<int()> add_dmc_command(CLI::App& app, const ranks& job) {
       "is the mixed estimator over the measured steps with its blocking error; energy_vmc\n"
       "the trial function's own variational energy. Time steps are in 1/eV (hbar = 1).");
   auto texts = std::make_shared<dmc_texts>();
-  cmd->add_option("--separations", texts->separations,
-                  "START:STOP:STEP (inclusive) or a comma list, angstrom, each in (0, 1000]")
-      ->type_name("LIST")
-      ->capture_default_str();
-  cmd->add_option("--time-step", texts->time_step, "tau, 1/eV (2e-4 /eV = 0.0054 /hartree)")
-      ->type_name("T")
-      ->capture_default_str();
-  cmd->add_option("--walkers", texts->walkers, "target population")
-      ->type_name("N")
-      ->capture_default_str();
-  cmd->add_option("--steps", texts->steps, "measured steps")->type_name("N")->capture_default_str();
-  cmd->add_option("--equilibration", texts->equilibration, "steps before measuring")
-      ->type_name("N")
-      ->capture_default_str();
-  CLI::Option* beta = cmd->add_option("--beta", texts->beta, "the correlation parameter, 1/angstrom")
-                          ->type_name("B")
-                          ->capture_default_str();
-  CLI::Option* lambda =
-      cmd->add_option("--ionic-weight", texts->ionic_weight, "lambda, the weight of the ionic products")
-          ->type_name("L")
-          ->capture_default_str();
-  CLI::Option* a =
-      cmd->add_option("--orbital-length", texts->orbital_length, "a, angstrom (default: the cusp value)")
-          ->type_name("A");
+  add_run_options(*cmd, texts->separations, texts->seed, texts->output);
+  add_text_option(*cmd, "--time-step", texts->time_step, "tau, 1/eV (2e-4 /eV = 0.0054 /hartree)",
+                  "T");
+  add_text_option(*cmd, "--walkers", texts->walkers, "target population", "N");
+  add_text_option(*cmd, "--steps", texts->steps, "measured steps", "N");
+  add_text_option(*cmd, "--equilibration", texts->equilibration, "steps before measuring", "N");
+  const trial_options trial =
+      add_trial_options(*cmd, texts->beta, texts->ionic_weight, texts->orbital_length);
   // A table of parameters and parameters of one's own would contradict each other.
   cmd->add_option("--parameters", texts->parameters,
                   "a vmc optimize table: beta, ionic weight and a of each separation from it")
       ->type_name("FILE")
-      ->excludes(beta)
-      ->excludes(lambda)
-      ->excludes(a);
-  cmd->add_option("--seed", texts->seed, "seed of the run, 1 to 2147483562")
-      ->type_name("N")
-      ->capture_default_str();
-  cmd->add_option("--output", texts->output, "the table, tab-separated")
-      ->type_name("FILE")
-      ->capture_default_str();
+      ->excludes(trial.beta)
+      ->excludes(trial.ionic_weight)
+      ->excludes(trial.orbital_length);
   return [texts, &job] { return run(*texts, job); };
 }
 

@@ -84,32 +84,16 @@ std::function<int()> add_optimize_command(CLI::App& app, const ranks& job) {
       "--steps steps measures the energy at the result. Columns: s, beta, ionic_weight, a,\n"
       "energy, error, variance.");
   auto texts = std::make_shared<optimize_texts>();
-  cmd->add_option("--separations", texts->separations,
-                  "START:STOP:STEP (inclusive) or a comma list, angstrom, each in (0, 1000]")
-      ->type_name("LIST")
-      ->capture_default_str();
-  cmd->add_option("--steps", texts->steps, "steps of the final walk that measures the energy")
-      ->type_name("N")
-      ->capture_default_str();
-  cmd->add_option("--equilibration", texts->equilibration, "steps discarded before every walk")
-      ->type_name("N")
-      ->capture_default_str();
-  cmd->add_option("--sample-steps", texts->sample_steps,
-                  "walk steps of the first round's sample (doubled each round, up to 8x)")
-      ->type_name("N")
-      ->capture_default_str();
-  cmd->add_option("--max-rounds", texts->max_rounds, "the most optimisation rounds")
-      ->type_name("N")
-      ->capture_default_str();
-  cmd->add_option("--step-size", texts->step_size, "largest displacement of one coordinate, angstrom")
-      ->type_name("G")
-      ->capture_default_str();
-  cmd->add_option("--seed", texts->seed, "seed of the run, 1 to 2147483562")
-      ->type_name("N")
-      ->capture_default_str();
-  cmd->add_option("--output", texts->output, "the table, tab-separated")
-      ->type_name("FILE")
-      ->capture_default_str();
+  add_run_options(*cmd, texts->separations, texts->seed, texts->output);
+  add_text_option(*cmd, "--steps", texts->steps,
+                  "steps of the final walk that measures the energy", "N");
+  add_text_option(*cmd, "--equilibration", texts->equilibration,
+                  "steps discarded before every walk", "N");
+  add_text_option(*cmd, "--sample-steps", texts->sample_steps,
+                  "walk steps of the first round's sample (doubled each round, up to 8x)", "N");
+  add_text_option(*cmd, "--max-rounds", texts->max_rounds, "the most optimisation rounds", "N");
+  add_text_option(*cmd, "--step-size", texts->step_size,
+                  "largest displacement of one coordinate, angstrom", "G");
   return [texts, &job] { return run(*texts, job); };
 }
 

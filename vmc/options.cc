@@ -116,6 +116,13 @@ float parse_real(std::string_view option, std::string_view text, float least, bo
   return value;
 }
 
+trial_choice parse_trial(std::string_view beta, std::string_view ionic_weight,
+                         std::string_view orbital_length) {
+  return {parse_real("--beta", beta, 0.0f, false),
+          parse_real("--ionic-weight", ionic_weight, 0.0f, false),
+          orbital_length.empty() ? 0.0f : parse_real("--orbital-length", orbital_length, 0.0f, true)};
+}
+
 std::int32_t parse_seed(std::string_view option, std::string_view text) {
   std::int64_t value = 0;
   const std::from_chars_result r = std::from_chars(text.data(), text.data() + text.size(), value);

@@ -40,6 +40,15 @@ std::int64_t parse_count(std::string_view option, std::string_view text, std::in
 // `strictly`).
 float parse_real(std::string_view option, std::string_view text, float least, bool strictly);
 
+// The trial function as the options choose it.
+struct trial_choice {
+  float beta;            // 1/A, 0 or more
+  float ionic_weight;    // 0 or more
+  float orbital_length;  // A, above 0; 0 when not given (the cusp value)
+};
+trial_choice parse_trial(std::string_view beta, std::string_view ionic_weight,
+                         std::string_view orbital_length);
+
 // A seed of the run's stream: a whole number from 1 to 2147483562.
 std::int32_t parse_seed(std::string_view option, std::string_view text);
 

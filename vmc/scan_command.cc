@@ -31,11 +31,10 @@ scan_settings checked(const scan_texts& t) {
   s.separations = parse_separations("--separations", t.separations);
   s.steps = parse_count("--steps", t.steps, 2);
   s.equilibration = parse_count("--equilibration", t.equilibration, 0);
-  s.beta = parse_real("--beta", t.beta, 0.0f, false);
-  s.ionic_weight = parse_real("--ionic-weight", t.ionic_weight, 0.0f, false);
-  if (!t.orbital_length.empty()) {
-    s.orbital_length = parse_real("--orbital-length", t.orbital_length, 0.0f, true);
-  }
+  const trial_choice trial = parse_trial(t.beta, t.ionic_weight, t.orbital_length);
+  s.beta = trial.beta;
+  s.ionic_weight = trial.ionic_weight;
+  s.orbital_length = trial.orbital_length;
   s.step_size = parse_real("--step-size", t.step_size, 0.0f, true);
   s.seed = parse_seed("--seed", t.seed);
   if (t.output.empty()) throw usage_error("--output: expected a file name; got \"\"");
@@ -80,37 +79,13 @@ std::function<int()> add_scan_command(CLI::App& app, const ranks& job) {
       "over the accepted moves only, as the classic programs define E (it is biased).\n"
       "The table goes to --output, tab-separated, and to standard output, aligned.");
   auto texts = std::make_shared<scan_texts>();
-  scan->add_option("--separations", texts->separations,
-                   "START:STOP:STEP (inclusive) or a comma list, angstrom, each in (0, 1000]")
-      ->type_name("LIST")
-      ->capture_default_str();
-  scan->add_option("--steps", texts->steps, "measured steps per walk (1e6 form accepted)")
-      ->type_name("N")
-      ->capture_default_str();
-  scan->add_option("--equilibration", texts->equilibration, "steps discarded before measuring")
-      ->type_name("N")
-      ->capture_default_str();
-  scan->add_option("--beta", texts->beta, "the correlation parameter, 1/angstrom")
-      ->type_name("B")
-      ->capture_default_str();
-  scan->add_option("--ionic-weight", texts->ionic_weight,
-                   "lambda, the weight of the ionic products (1: the classic product, 0: "
-                   "covalent)")
-      ->type_name("L")
-      ->capture_default_str();
-  scan->add_option("--orbital-length", texts->orbital_length,
-                   "a, angstrom (default: the cusp value)")
-      ->type_name("A");
-  scan->add_option("--step-size", texts->step_size,
-                   "largest displacement of one coordinate, angstrom")
-      ->type_name("G")
-      ->capture_default_str();
-  scan->add_option("--seed", texts->seed, "seed of the run, 1 to 2147483562")
-      ->type_name("N")
-      ->capture_default_str();
-  scan->add_option("--output", texts->output, "the table, tab-separated")
-      ->type_name("FILE")
-      ->capture_default_str();
+  add_run_options(*scan, texts->separations, texts->seed, texts->output);
+  add_text_option(*scan, "--steps", texts->steps, "measured steps per walk (1e6 form accepted)",
+                  "N");
+  add_text_option(*scan, "--equilibration", texts->equilibration, "steps discarded before measuring", "N");
+  add_trial_options(*scan, texts->beta, texts->ionic_weight, texts->orbital_length);
+  add_text_option(*scan, "--step-size", texts->step_size,
+                  "largest displacement of one coordinate, angstrom", "G");
   return [texts, &job] { return run(*texts, job); };
 }
 

@@ -41,19 +41,17 @@ covalent_ionic_trial<float> trial_of(float s, const trial_parameters& p) {
 
 sample draw_sample(ecuyer& g, const coords& start, const covalent_ionic_trial<float>& t,
                    float step_size, std::int64_t equilibration, std::int64_t steps) {
-  walker w = walker_at(start, t);
-  const scaled_step move{step_size};
-  metropolis_walk(w, g, move, t, acceptance::above_deviate, equilibration, [](const walk_step&) {});
   sample out;
   out.r.reserve(static_cast<std::size_t>(steps / thinning));
   out.psi.reserve(static_cast<std::size_t>(steps / thinning));
   std::int64_t j = 0;
-  metropolis_walk(w, g, move, t, acceptance::above_deviate, steps, [&](const walk_step& step) {
-    if (++j % thinning == 0) {
-      out.r.push_back(step.now.r);
-      out.psi.push_back(step.now.at.psi);
-    }
-  });
+  equilibrated_walk(start, g, scaled_step{step_size}, t, acceptance::above_deviate, equilibration,
+                    steps, [&](const walk_step& step) {
+                      if (++j % thinning == 0) {
+                        out.r.push_back(step.now.r);
+                        out.psi.push_back(step.now.at.psi);
+                      }
+                    });
   return out;
 }
 

@@ -20,11 +20,9 @@ std::uint64_t draws_per_walk(const scan_settings& settings) {
 template <class Trial>
 measured measure(ecuyer& g, const coords& start, const Trial& t, float step_size,
                  std::int64_t equilibration, std::int64_t steps) {
-  walker w = walker_at(start, t);
-  const scaled_step move{step_size};
-  metropolis_walk(w, g, move, t, acceptance::above_deviate, equilibration, [](const walk_step&) {});
   energy_statistics stats;
-  metropolis_walk(w, g, move, t, acceptance::above_deviate, steps, stats);
+  equilibrated_walk(start, g, scaled_step{step_size}, t, acceptance::above_deviate, equilibration,
+                    steps, stats);
   const blocking_result b = analyse(stats.series);
   measured m;
   m.steps = steps;

@@ -63,4 +63,17 @@ void metropolis_walk(walker& w, Generator& g, const Proposal& propose, const Tri
   }
 }
 
+// A measured walk: from configuration start, `equilibration` steps that no
+// one observes (the walk forgets where it started), then `steps` steps
+// handed to observe. Returns where the walk ends.
+template <class Generator, class Proposal, class Trial, class Observer>
+walker equilibrated_walk(const coords& start, Generator& g, const Proposal& propose,
+                         const Trial& t, acceptance rule, std::int64_t equilibration,
+                         std::int64_t steps, Observer&& observe) {
+  walker w = walker_at(start, t);
+  metropolis_walk(w, g, propose, t, rule, equilibration, [](const walk_step&) {});
+  metropolis_walk(w, g, propose, t, rule, steps, observe);
+  return w;
+}
+
 }  // namespace vmc

@@ -11,6 +11,7 @@
 #include "model/covalent_ionic.h"
 #include "model/orbital_length.h"
 #include "random/streams.h"
+#include "vmc/parallel_tasks.h"
 #include "vmc/scan.h"
 #include "walk/metropolis.h"
 #include "walk/proposals.h"
@@ -182,26 +183,15 @@ std::vector<optimize_row> run_optimize(const optimize_settings& settings,
 std::vector<optimize_row> run_optimize(const optimize_settings& settings,
                                        const std::vector<std::size_t>& tasks,
                                        const std::function<void(const optimize_round&)>& progress) {
-  const std::size_t n = tasks.size();
-  std::vector<optimize_row> rows(n);
-  std::exception_ptr failure;
   auto report = [&progress](const optimize_round& r) {
 #pragma omp critical(optimize_progress)
     progress(r);
   };
-#pragma omp parallel for schedule(dynamic, 1)
-  for (std::size_t i = 0; i < n; ++i) {
-    try {
-      rows[i] = optimize_separation(settings, tasks[i],
-                                    progress ? std::function<void(const optimize_round&)>(report)
-                                             : std::function<void(const optimize_round&)>{});
-    } catch (...) {
-#pragma omp critical(optimize_failure)
-      if (!failure) failure = std::current_exception();
-    }
-  }
-  if (failure) std::rethrow_exception(failure);
-  return rows;
+  return rows_in_parallel<optimize_row>(tasks, [&](std::size_t task) {
+    return optimize_separation(settings, task,
+                               progress ? std::function<void(const optimize_round&)>(report)
+                                        : std::function<void(const optimize_round&)>{});
+  });
 }
 
 namespace {

@@ -1,12 +1,11 @@
 #include "vmc/scan.h"
 
-#include <atomic>
-#include <exception>
 
 #include "model/covalent_ionic.h"
 #include "model/trial_function.h"
 #include "random/streams.h"
 #include "stats/energy_statistics.h"
+#include "vmc/parallel_tasks.h"
 #include "walk/metropolis.h"
 #include "walk/proposals.h"
 #include "walk/start_configuration.h"
@@ -75,28 +74,16 @@ std::vector<scan_row> run_scan(const scan_settings& settings,
 
 std::vector<scan_row> run_scan(const scan_settings& settings, const std::vector<std::size_t>& tasks,
                                const std::function<void(std::size_t, std::size_t)>& done) {
-  const std::size_t n = tasks.size();
-  std::vector<scan_row> rows(n);
-  std::exception_ptr failure;
   std::size_t finished = 0;
-  // Each row depends on its index alone, so the order of completion cannot
-  // change a bit of the table.
-#pragma omp parallel for schedule(dynamic, 1)
-  for (std::size_t i = 0; i < n; ++i) {
-    try {
-      rows[i] = run_walk(settings, tasks[i]);
+  return rows_in_parallel<scan_row>(tasks, [&](std::size_t task) {
+    const scan_row row = run_walk(settings, task);
 #pragma omp critical(scan_progress)
-      {
-        ++finished;
-        if (done) done(finished, n);
-      }
-    } catch (...) {
-#pragma omp critical(scan_failure)
-      if (!failure) failure = std::current_exception();
+    {
+      ++finished;
+      if (done) done(finished, tasks.size());
     }
-  }
-  if (failure) std::rethrow_exception(failure);
-  return rows;
+    return row;
+  });
 }
 
 namespace {

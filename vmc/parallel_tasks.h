@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstddef>
+#include <exception>
+#include <vector>
+
+namespace vmc {
+
+// rows[k] = run(tasks[k]) for every k, the tasks shared among OpenMP threads
+// as they come free. A row depends on its task alone, so neither the number
+// of threads nor the order of completion can change a bit of it. The first
+// failure is thrown again once every thread has stopped.
+template <class Row, class Run>
+std::vector<Row> rows_in_parallel(const std::vector<std::size_t>& tasks, const Run& run) {
+  const std::size_t n = tasks.size();
+  std::vector<Row> rows(n);
+  std::exception_ptr failure;
+#pragma omp parallel for schedule(dynamic, 1)
+  for (std::size_t k = 0; k < n; ++k) {
+    try {
+      rows[k] = run(tasks[k]);
+    } catch (...) {
+#pragma omp critical(rows_in_parallel_failure)
+      if (!failure) failure = std::current_exception();
+    }
+  }
+  if (failure) std::rethrow_exception(failure);
+  return rows;
+}
+
+}  // namespace vmc

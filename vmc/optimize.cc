@@ -175,9 +175,7 @@ optimize_row optimize_separation(const optimize_settings& settings, std::size_t 
 
 std::vector<optimize_row> run_optimize(const optimize_settings& settings,
                                        const std::function<void(const optimize_round&)>& progress) {
-  std::vector<std::size_t> all(settings.separations.size());
-  for (std::size_t i = 0; i < all.size(); ++i) all[i] = i;
-  return run_optimize(settings, all, progress);
+  return run_optimize(settings, all_tasks(settings.separations.size()), progress);
 }
 
 std::vector<optimize_row> run_optimize(const optimize_settings& settings,

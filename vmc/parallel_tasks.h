@@ -6,6 +6,13 @@
 
 namespace vmc {
 
+// The tasks 0 ... n - 1: every one, as a single process runs them.
+inline std::vector<std::size_t> all_tasks(std::size_t n) {
+  std::vector<std::size_t> tasks(n);
+  for (std::size_t i = 0; i < n; ++i) tasks[i] = i;
+  return tasks;
+}
+
 // rows[k] = run(tasks[k]) for every k, the tasks shared among OpenMP threads
 // as they come free. A row depends on its task alone, so neither the number
 // of threads nor the order of completion can change a bit of it. The first

@@ -67,9 +67,7 @@ scan_row run_walk(const scan_settings& settings, std::size_t index) {
 
 std::vector<scan_row> run_scan(const scan_settings& settings,
                                const std::function<void(std::size_t, std::size_t)>& done) {
-  std::vector<std::size_t> all(settings.separations.size());
-  for (std::size_t i = 0; i < all.size(); ++i) all[i] = i;
-  return run_scan(settings, all, done);
+  return run_scan(settings, all_tasks(settings.separations.size()), done);
 }
 
 std::vector<scan_row> run_scan(const scan_settings& settings, const std::vector<std::size_t>& tasks,

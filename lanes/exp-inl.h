@@ -1,0 +1,62 @@
+// The model's double-precision exponential, (float) exp((double) x), in
+// vector lanes: the float lanes are widened to double, passed through
+// Highway's Exp and rounded back to float. Inside [-87, 88] this
+// equals the scalar function on every float (tools/check-lane-exp proves it
+// over all 2^32 inputs on each compiled target); a vector with any lane
+// outside that range (a far electron, an infinity, a NaN) takes the scalar
+// function lane by lane.
+//
+// A per-target header: it is included once for each compiled target, so its
+// guard toggles instead of staying defined.
+#if defined(VMC_LANES_EXP_INL_H_) == defined(HWY_TARGET_TOGGLE)
+#ifdef VMC_LANES_EXP_INL_H_
+#undef VMC_LANES_EXP_INL_H_
+#else
+#define VMC_LANES_EXP_INL_H_
+#endif
+
+#include <cmath>
+#include <cstddef>
+
+#include "hwy/contrib/math/math-inl.h"
+#include "hwy/highway.h"
+
+HWY_BEFORE_NAMESPACE();
+namespace vmc {
+namespace HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
+
+// The range where the vector form needs no guard.
+inline constexpr float lane_exp_low = -87.0f;
+inline constexpr float lane_exp_high = 88.0f;
+
+// x in float lanes of tag DF, whose lanes are as many as those of a double
+// vector (Rebind<float, D> of a double tag D).
+template <class DF>
+HWY_INLINE hn::Vec<DF> ExpDoubleRounded(DF df, hn::Vec<DF> x) {
+  const hn::Rebind<double, DF> dd;
+  auto y = hn::DemoteTo(df, hn::Exp(dd, hn::PromoteTo(dd, x)));
+  // A NaN compares false and so leaves the range too.
+  const auto inside =
+      hn::And(hn::Ge(x, hn::Set(df, lane_exp_low)), hn::Le(x, hn::Set(df, lane_exp_high)));
+  if (HWY_UNLIKELY(!hn::AllTrue(df, inside))) {
+    constexpr std::size_t most = hn::MaxLanes(df);
+    HWY_ALIGN float xs[most];
+    HWY_ALIGN float ys[most];
+    hn::Store(x, df, xs);
+    hn::Store(y, df, ys);
+    for (std::size_t i = 0; i < hn::Lanes(df); ++i) {
+      if (!(xs[i] >= lane_exp_low && xs[i] <= lane_exp_high)) {
+        ys[i] = static_cast<float>(std::exp(static_cast<double>(xs[i])));
+      }
+    }
+    y = hn::Load(df, ys);
+  }
+  return y;
+}
+
+}  // namespace HWY_NAMESPACE
+}  // namespace vmc
+HWY_AFTER_NAMESPACE();
+
+#endif  // VMC_LANES_EXP_INL_H_

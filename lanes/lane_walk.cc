@@ -1,0 +1,278 @@
+// The lane walk, compiled once for every Highway target and dispatched at run
+// time to the best one the processor has.
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "lanes/lane_walk.cc"
+#include "hwy/foreach_target.h"  // IWYU pragma: keep
+
+#include <stdexcept>
+
+#include "hwy/highway.h"
+#include "lanes/exp-inl.h"
+#include "lanes/lane_walk.h"
+
+HWY_BEFORE_NAMESPACE();
+namespace vmc {
+namespace HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
+
+// Up to lane_width lanes in one vector, as many as double lanes (the
+// generator's and the exponential's) the target has; on narrow targets the
+// group is walked as several vectors one after the other.
+using DD = hn::CappedTag<double, lane_width>;
+using DF = hn::Rebind<float, DD>;
+using VF = hn::Vec<DF>;
+using VD = hn::Vec<DD>;
+
+// One component of L'Ecuyer's generator, x -> a x mod m, in double lanes: a x
+// is below 2^47 and so exact, the quotient from the reciprocal is off by at
+// most one, and one correction either way gives the exact residue, which is
+// what Schrage's decomposition gives for every x in 0 ... m - 1.
+struct component {
+  VD a, m, inv_m;
+  HWY_INLINE VD step(VD x) const {
+    const DD dd;
+    const VD p = hn::Mul(a, x);
+    const VD q = hn::Floor(hn::Mul(p, inv_m));
+    VD r = hn::Sub(p, hn::Mul(q, m));
+    r = hn::IfThenElse(hn::Lt(r, hn::Zero(dd)), hn::Add(r, m), r);
+    r = hn::IfThenElse(hn::Ge(r, m), hn::Sub(r, m), r);
+    return r;
+  }
+};
+
+// The generators of one vector of lanes.
+struct lane_generator {
+  component c1, c2;
+  VD x1, x2;
+
+  // The next deviate of every lane: both components step, their difference
+  // (plus m1 - 1 when below 1) is rounded to float and scaled by 2^-31 in float.
+  HWY_INLINE VF next() {
+    const DF df;
+    const DD dd;
+    x1 = c1.step(x1);
+    x2 = c2.step(x2);
+    VD z = hn::Sub(x1, x2);
+    z = hn::IfThenElse(hn::Lt(z, hn::Set(dd, 1.0)), hn::Add(z, hn::Set(dd, 2147483562.0)), z);
+    return hn::Mul(hn::DemoteTo(df, z), hn::Set(df, 4.656613e-10f));
+  }
+};
+
+HWY_INLINE component make_component(double a, double m) {
+  const DD dd;
+  return {hn::Set(dd, a), hn::Set(dd, m), hn::Set(dd, 1.0 / m)};
+}
+
+HWY_INLINE VF dist(VF dx, VF dy, VF dz) {
+  return hn::Sqrt(hn::Add(hn::Add(hn::Mul(dx, dx), hn::Mul(dy, dy)), hn::Mul(dz, dz)));
+}
+
+// The trial function of a vector of lanes.
+struct lane_trial {
+  VF s, a, alfa, beta, e2, hbm;
+};
+
+struct lane_evaluation {
+  VF eloc, psi;
+};
+
+// The classic local energy and psi, operation for operation as the scalar
+// model forms them (see model/local_energy.cc and model/factors.h).
+HWY_INLINE lane_evaluation evaluate(const VF (&r)[6], const lane_trial& t) {
+  const DF df;
+  const VF one = hn::Set(df, 1.0f), two = hn::Set(df, 2.0f);
+  const VF x1 = r[0], y1 = r[1], z1 = r[2], x2 = r[3], y2 = r[4], z2 = r[5];
+  const VF s2 = hn::Mul(hn::Set(df, 0.5f), t.s);
+  const VF r1l = dist(x1, y1, hn::Add(z1, s2));
+  const VF r1r = dist(x1, y1, hn::Sub(z1, s2));
+  const VF r2l = dist(x2, y2, hn::Add(z2, s2));
+  const VF r2r = dist(x2, y2, hn::Sub(z2, s2));
+  const VF dz = hn::Sub(z1, z2);
+  const VF r12 = dist(hn::Sub(x1, x2), hn::Sub(y1, y2), dz);
+
+  // chi = exp(-r/a); fee = exp(r / (alfa ((beta r) + 1)))
+  const VF chi1l = ExpDoubleRounded(df, hn::Div(hn::Neg(r1l), t.a));
+  const VF chi1r = ExpDoubleRounded(df, hn::Div(hn::Neg(r1r), t.a));
+  const VF chi2l = ExpDoubleRounded(df, hn::Div(hn::Neg(r2l), t.a));
+  const VF chi2r = ExpDoubleRounded(df, hn::Div(hn::Neg(r2r), t.a));
+  const VF bt = hn::Add(hn::Mul(t.beta, r12), one);
+  const VF f = ExpDoubleRounded(df, hn::Div(r12, hn::Mul(t.alfa, bt)));
+
+  const VF r12dr1 = hn::Add(
+      hn::Add(hn::Mul(hn::Sub(x1, x2), x1), hn::Mul(hn::Sub(y1, y2), y1)), hn::Mul(dz, z1));
+  const VF sr12z = hn::Div(hn::Mul(t.s, dz), two);
+  const VF r12sq = hn::Mul(r12, r12);
+  const VF d1l = hn::Add(r12dr1, sr12z);
+  const VF d1r = hn::Sub(r12dr1, sr12z);
+  const VF dotr1l = hn::Div(hn::Div(d1l, r12), r1l);
+  const VF dotr2l = hn::Div(hn::Div(hn::Sub(d1l, r12sq), r12), r2l);
+  const VF dotr1r = hn::Div(hn::Div(d1r, r12), r1r);
+  const VF dotr2r = hn::Div(hn::Div(hn::Sub(d1r, r12sq), r12), r2r);
+
+  const VF chi1 = hn::Add(chi1l, chi1r);
+  const VF chi2 = hn::Add(chi2l, chi2r);
+
+  // chi' = -chi/a, lap chi = (chi/a)/a + 2 chi'/r
+  const auto fdchi = [&](VF c) { return hn::Div(hn::Neg(c), t.a); };
+  const auto lapchi = [&](VF c, VF rr) {
+    return hn::Add(hn::Div(hn::Div(c, t.a), t.a), hn::Div(hn::Mul(two, fdchi(c)), rr));
+  };
+  // fee' = f / (alfa t^2), fee'' = fee'^2/f - 2 beta f / (alfa t^3), t = 1 + beta r
+  const VF tt = hn::Add(one, hn::Mul(t.beta, r12));
+  const VF fdfee = hn::Div(f, hn::Mul(t.alfa, hn::Mul(tt, tt)));
+  const VF sdfee =
+      hn::Sub(hn::Div(hn::Mul(fdfee, fdfee), f),
+              hn::Div(hn::Mul(hn::Mul(two, t.beta), f), hn::Mul(t.alfa, hn::Mul(hn::Mul(tt, tt), tt))));
+  const VF lapfee = hn::Add(sdfee, hn::Div(hn::Mul(two, fdfee), r12));
+
+  const VF eecorr = hn::Div(hn::Mul(two, lapfee), f);
+  const VF onee1 = hn::Div(hn::Add(lapchi(chi1r, r1r), lapchi(chi1l, r1l)), chi1);
+  const VF onee2 = hn::Div(hn::Add(lapchi(chi2r, r2r), lapchi(chi2l, r2l)), chi2);
+  const VF cross1 =
+      hn::Div(hn::Add(hn::Mul(fdchi(chi1r), dotr1r), hn::Mul(fdchi(chi1l), dotr1l)), chi1);
+  const VF cross2 =
+      hn::Div(hn::Add(hn::Mul(fdchi(chi2r), dotr2r), hn::Mul(fdchi(chi2l), dotr2l)), chi2);
+  const VF cross = hn::Div(hn::Mul(hn::Mul(two, fdfee), hn::Sub(cross1, cross2)), f);
+
+  const VF tpop = hn::Div(
+      hn::Mul(hn::Neg(t.hbm), hn::Add(hn::Add(hn::Add(eecorr, onee1), onee2), cross)), two);
+  const VF inv = hn::Sub(
+      hn::Add(hn::Add(hn::Add(hn::Div(one, r1l), hn::Div(one, r1r)), hn::Div(one, r2l)),
+              hn::Div(one, r2r)),
+      hn::Div(one, r12));
+  const VF vpop = hn::Mul(hn::Neg(t.e2), inv);
+  const VF eloc = hn::Add(hn::Add(tpop, vpop), hn::Div(t.e2, t.s));
+  const VF psi = hn::Mul(hn::Mul(chi1, chi2), f);
+  return {eloc, psi};
+}
+
+// Walks lanes [base, base + Lanes) of the group for `steps` steps.
+HWY_INLINE void walk_vector(lane_walkers& w, std::size_t base, std::int64_t steps,
+                            lane_steps* out) {
+  const DF df;
+  const DD dd;
+  lane_generator g{make_component(40014.0, 2147483563.0), make_component(40692.0, 2147483399.0),
+                   hn::LoadU(dd, w.ix1 + base), hn::LoadU(dd, w.ix2 + base)};
+  const lane_trial t{hn::LoadU(df, w.s + base),    hn::LoadU(df, w.a + base),
+                     hn::LoadU(df, w.alfa + base), hn::LoadU(df, w.beta + base),
+                     hn::LoadU(df, w.e2 + base),   hn::LoadU(df, w.hbm + base)};
+  const VF gstep = hn::LoadU(df, w.step + base);
+  const VF one = hn::Set(df, 1.0f), two = hn::Set(df, 2.0f);
+  VF r[6];
+  for (int i = 0; i < 6; ++i) r[i] = hn::LoadU(df, w.r[i] + base);
+  VF eloc = hn::LoadU(df, w.eloc + base);
+  VF psi = hn::LoadU(df, w.psi + base);
+  const hn::Rebind<std::uint8_t, DF> d8;
+  const hn::Rebind<std::int32_t, DF> di;
+
+  for (std::int64_t j = 0; j < steps; ++j) {
+    // r + (2u - 1) g, coordinate by coordinate in the order x1 ... z2.
+    VF trial[6];
+    for (int i = 0; i < 6; ++i) {
+      trial[i] = hn::Add(r[i], hn::Mul(hn::Sub(hn::Mul(two, g.next()), one), gstep));
+    }
+    const lane_evaluation at = evaluate(trial, t);
+    const VF q = hn::Div(hn::Mul(at.psi, at.psi), hn::Mul(psi, psi));
+    const auto accepted = hn::Gt(q, g.next());
+    for (int i = 0; i < 6; ++i) r[i] = hn::IfThenElse(accepted, trial[i], r[i]);
+    eloc = hn::IfThenElse(accepted, at.eloc, eloc);
+    psi = hn::IfThenElse(accepted, at.psi, psi);
+    if (out != nullptr) {
+      const std::size_t row = static_cast<std::size_t>(j) * lane_width + base;
+      hn::StoreU(eloc, df, out->eloc.data() + row);
+      hn::StoreU(hn::DemoteTo(d8, hn::ConvertTo(di, hn::IfThenElseZero(accepted, one))), d8,
+                 out->accepted.data() + row);
+      if (!out->position.empty()) {
+        const std::size_t p = static_cast<std::size_t>(j) * 4 * lane_width + base;
+        hn::StoreU(r[1], df, out->position.data() + p);
+        hn::StoreU(r[2], df, out->position.data() + p + lane_width);
+        hn::StoreU(r[4], df, out->position.data() + p + 2 * lane_width);
+        hn::StoreU(r[5], df, out->position.data() + p + 3 * lane_width);
+      }
+    }
+  }
+
+  for (int i = 0; i < 6; ++i) hn::StoreU(r[i], df, w.r[i] + base);
+  hn::StoreU(eloc, df, w.eloc + base);
+  hn::StoreU(psi, df, w.psi + base);
+  hn::StoreU(g.x1, dd, w.ix1 + base);
+  hn::StoreU(g.x2, dd, w.ix2 + base);
+}
+
+void WalkLanes(lane_walkers& w, std::int64_t steps, lane_steps* out) {
+  const DF df;
+  for (std::size_t base = 0; base < lane_width; base += hn::Lanes(df)) {
+    walk_vector(w, base, steps, out);
+  }
+}
+
+void ExpLanes(const float* x, float* y, std::size_t n) {
+  const DF df;
+  const std::size_t lanes = hn::Lanes(df);
+  std::size_t i = 0;
+  for (; i + lanes <= n; i += lanes) {
+    hn::StoreU(ExpDoubleRounded(df, hn::LoadU(df, x + i)), df, y + i);
+  }
+  if (i < n) {
+    HWY_ALIGN float xs[hn::MaxLanes(df)] = {};
+    HWY_ALIGN float ys[hn::MaxLanes(df)];
+    for (std::size_t k = i; k < n; ++k) xs[k - i] = x[k];
+    hn::Store(ExpDoubleRounded(df, hn::Load(df, xs)), df, ys);
+    for (std::size_t k = i; k < n; ++k) y[k] = ys[k - i];
+  }
+}
+
+}  // namespace HWY_NAMESPACE
+}  // namespace vmc
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace vmc {
+
+HWY_EXPORT(WalkLanes);
+HWY_EXPORT(ExpLanes);
+
+void walk_lanes(lane_walkers& group, std::int64_t steps, lane_steps* out) {
+  if (out != nullptr && steps > static_cast<std::int64_t>(out->capacity())) {
+    throw std::length_error("walk_lanes: more steps than the record holds");
+  }
+  HWY_DYNAMIC_DISPATCH(WalkLanes)(group, steps, out);
+}
+
+void exp_lanes(const float* x, float* y, std::size_t n) { HWY_DYNAMIC_DISPATCH(ExpLanes)(x, y, n); }
+
+void set_lane(lane_walkers& group, std::size_t k, const walker& w, const ecuyer& g,
+              const trial_function<exp_double>& t, float step) {
+  for (std::size_t i = 0; i < 6; ++i) group.r[i][k] = w.r[i];
+  group.eloc[k] = w.at.eloc;
+  group.psi[k] = w.at.psi;
+  group.ix1[k] = g.ix1;
+  group.ix2[k] = g.ix2;
+  group.s[k] = t.s;
+  group.a[k] = t.a;
+  group.alfa[k] = t.alfa;
+  group.beta[k] = t.beta;
+  group.e2[k] = t.e2;
+  group.hbm[k] = t.hbm;
+  group.step[k] = step;
+}
+
+walker walker_in_lane(const lane_walkers& group, std::size_t k) {
+  walker w;
+  for (std::size_t i = 0; i < 6; ++i) w.r[i] = group.r[i][k];
+  w.at = {group.eloc[k], group.psi[k]};
+  return w;
+}
+
+ecuyer generator_in_lane(const lane_walkers& group, std::size_t k) {
+  return {static_cast<std::int32_t>(group.ix1[k]), static_cast<std::int32_t>(group.ix2[k])};
+}
+
+std::vector<std::int64_t> lane_targets() { return hwy::SupportedAndGeneratedTargets(); }
+
+const char* lane_target_name(std::int64_t target) { return hwy::TargetName(target); }
+
+void restrict_lane_target(std::int64_t target) { hwy::SetSupportedTargetsForTest(target); }
+
+}  // namespace vmc
+#endif  // HWY_ONCE

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "model/trial_function.h"
+#include "random/ecuyer.h"
+#include "walk/metropolis.h"
+
+// The Metropolis walk in vector lanes: lane_width walks advance together, one
+// walk per lane, each with its own generator, configuration and trial
+// function. It is the scalar walk of metropolis_walk with the scaled step,
+// the classic trial function and the strict acceptance test (q > u), and
+// equals it to the bit, lane by lane: every lane draws its six proposal
+// deviates and its test deviate every step whatever happens, the acceptance
+// is a mask, and every float operation is the scalar one in the same order
+// (IEEE division and square root are exactly rounded in vector units too).
+// Which walks share a group never changes a walk's numbers; it only changes
+// how fast they come.
+
+namespace vmc {
+
+// Walks in one group. Fixed here, not by the machine's vector width, which
+// only decides how many of them one instruction carries.
+inline constexpr std::size_t lane_width = 8;
+
+// The state of a group, one array entry per lane. Generator states are held
+// as exact integers in double, the form the vector generator steps them in.
+struct lane_walkers {
+  alignas(64) float r[6][lane_width];  // x1, y1, z1, x2, y2, z2
+  alignas(64) float eloc[lane_width];
+  alignas(64) float psi[lane_width];
+  alignas(64) double ix1[lane_width];
+  alignas(64) double ix2[lane_width];
+  // Trial function and largest displacement of each lane.
+  alignas(64) float s[lane_width];
+  alignas(64) float a[lane_width];
+  alignas(64) float alfa[lane_width];
+  alignas(64) float beta[lane_width];
+  alignas(64) float e2[lane_width];
+  alignas(64) float hbm[lane_width];
+  alignas(64) float step[lane_width];
+};
+
+// Puts walker w, its generator g (whose state must lie in 0 ... m - 1 of
+// each component, as after any one draw) and its trial function into lane k.
+void set_lane(lane_walkers& group, std::size_t k, const walker& w, const ecuyer& g,
+              const trial_function<exp_double>& t, float step);
+// The walker and the generator of lane k.
+walker walker_in_lane(const lane_walkers& group, std::size_t k);
+ecuyer generator_in_lane(const lane_walkers& group, std::size_t k);
+
+// What the steps of a group leave, step by step, lane by lane: entry
+// [j * lane_width + k] is step j of lane k; for the positions,
+// [(j * 4 + c) * lane_width + k] with c = y1, z1, y2, z2 after the step.
+struct lane_steps {
+  std::vector<float> eloc;      // local energy where the walk stands after the step
+  std::vector<std::uint8_t> accepted;
+  std::vector<float> position;  // filled only when asked for
+  explicit lane_steps(std::size_t capacity, bool positions)
+      : eloc(capacity * lane_width),
+        accepted(capacity * lane_width),
+        position(positions ? capacity * 4 * lane_width : 0) {}
+  std::size_t capacity() const { return eloc.size() / lane_width; }
+};
+
+// Runs `steps` steps of every lane of the group; with out, records them
+// (steps must then be at most out->capacity()).
+void walk_lanes(lane_walkers& group, std::int64_t steps, lane_steps* out);
+
+// (float) exp((double) x) of each of the n values of x, in lanes.
+void exp_lanes(const float* x, float* y, std::size_t n);
+
+// The Highway targets this program was compiled for that the machine can
+// run, as Highway's bit values, and their names; restricting the dispatch to
+// one of them (0 lifts the restriction) lets tests compare every target.
+std::vector<std::int64_t> lane_targets();
+const char* lane_target_name(std::int64_t target);
+void restrict_lane_target(std::int64_t target);
+
+}  // namespace vmc

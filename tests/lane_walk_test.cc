@@ -1,0 +1,188 @@
+#include "lanes/lane_walk.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+#include "random/streams.h"
+#include "walk/proposals.h"
+#include "walk/start_configuration.h"
+
+// The lane walk against the scalar walk, step by step and bit by bit, on
+// every Highway target this machine runs; the lane exponential against the
+// scalar one on a sample of all floats and every special value.
+
+namespace vmc::testing {
+namespace {
+
+struct lane_case {
+  float s;      // separation, A
+  float step;   // largest displacement, A
+  float shift;  // added to x1 of the start: far starts reach the exp guard
+};
+
+// Eight walks unlike one another: short and long separations, small and huge
+// steps, and starts with an electron 60 A or 2000 A out (psi underflows to 0,
+// every ratio is 0/0 and the walk stays put).
+const lane_case cases[lane_width] = {{0.3f, 0.40125f, 0.0f}, {0.74f, 0.40125f, 0.0f},
+                                     {2.5f, 0.40125f, 0.0f}, {10.0f, 1.0f, 0.0f},
+                                     {0.01f, 0.05f, 0.0f},   {1.0f, 3.0f, 60.0f},
+                                     {1.4f, 0.40125f, 2000.0f}, {1000.0f, 0.5f, 0.0f}};
+
+struct scalar_run {
+  std::vector<float> eloc;
+  std::vector<bool> accepted;
+  std::vector<float> position;  // y1, z1, y2, z2 after each step
+  walker end;
+  ecuyer generator;
+};
+
+trial_function<exp_double> trial_of(const lane_case& c) {
+  return cusp_trial_function<exp_double>(c.s, 0.25f, apar_start::abohr);
+}
+
+walker start_of(const lane_case& c, ecuyer& g) {
+  coords r = start_configuration(g, c.s, offset_rounding::per_operation);
+  r[0] += c.shift;
+  return walker_at(r, trial_of(c));
+}
+
+scalar_run run_scalar(const lane_case& c, std::uint64_t index, std::int64_t steps) {
+  scalar_run out;
+  ecuyer g = walk_stream(5465, index, 1000000);
+  out.end = start_of(c, g);
+  metropolis_walk(out.end, g, scaled_step{c.step}, trial_of(c), acceptance::above_deviate, steps,
+                  [&](const walk_step& s) {
+                    out.eloc.push_back(s.now.at.eloc);
+                    out.accepted.push_back(s.accepted);
+                    for (int i : {1, 2, 4, 5}) out.position.push_back(s.now.r[i]);
+                  });
+  out.generator = g;
+  return out;
+}
+
+std::uint32_t bits(float x) { return std::bit_cast<std::uint32_t>(x); }
+
+class LaneTargets : public ::testing::TestWithParam<std::int64_t> {
+ protected:
+  void SetUp() override { restrict_lane_target(GetParam()); }
+  void TearDown() override { restrict_lane_target(0); }
+};
+
+TEST_P(LaneTargets, EveryLaneIsTheScalarWalkToTheBit) {
+  constexpr std::int64_t steps = 3000;
+  constexpr std::int64_t chunk = 700;  // records in pieces, as the programs do
+  lane_walkers group{};
+  std::vector<scalar_run> expected;
+  for (std::size_t k = 0; k < lane_width; ++k) {
+    expected.push_back(run_scalar(cases[k], k, steps));
+    ecuyer g = walk_stream(5465, k, 1000000);
+    const walker w = start_of(cases[k], g);
+    set_lane(group, k, w, g, trial_of(cases[k]), cases[k].step);
+  }
+  lane_steps out(chunk, true);
+  int accepted_far = 0;
+  for (std::int64_t done = 0; done < steps; done += chunk) {
+    const std::int64_t n = std::min(chunk, steps - done);
+    walk_lanes(group, n, &out);
+    for (std::size_t k = 0; k < lane_width; ++k) {
+      const scalar_run& e = expected[k];
+      for (std::int64_t j = 0; j < n; ++j) {
+        const std::size_t at = static_cast<std::size_t>(done + j);
+        const std::size_t row = static_cast<std::size_t>(j) * lane_width + k;
+        ASSERT_EQ(bits(out.eloc[row]), bits(e.eloc[at])) << "lane " << k << " step " << at;
+        ASSERT_EQ(out.accepted[row] != 0, e.accepted[at]) << "lane " << k << " step " << at;
+        for (std::size_t c = 0; c < 4; ++c) {
+          ASSERT_EQ(bits(out.position[(static_cast<std::size_t>(j) * 4 + c) * lane_width + k]),
+                    bits(e.position[at * 4 + c]))
+              << "lane " << k << " step " << at << " coordinate " << c;
+        }
+        // At 1000 A every orbital factor of the far nucleus takes the guard.
+        if (k == 7 && e.accepted[at]) ++accepted_far;
+      }
+    }
+  }
+  for (std::size_t k = 0; k < lane_width; ++k) {
+    const walker w = walker_in_lane(group, k);
+    EXPECT_EQ(w.r, expected[k].end.r) << "lane " << k;
+    EXPECT_EQ(bits(w.at.psi), bits(expected[k].end.at.psi)) << "lane " << k;
+    const ecuyer g = generator_in_lane(group, k);
+    EXPECT_EQ(g.ix1, expected[k].generator.ix1) << "lane " << k;
+    EXPECT_EQ(g.ix2, expected[k].generator.ix2) << "lane " << k;
+  }
+  EXPECT_GT(accepted_far, 0);
+}
+
+TEST_P(LaneTargets, WalkingWithoutRecordsEndsWhereRecordedWalkingEnds) {
+  lane_walkers a{}, b{};
+  for (std::size_t k = 0; k < lane_width; ++k) {
+    ecuyer g = walk_stream(77, k, 1000000);
+    const walker w = start_of(cases[k], g);
+    set_lane(a, k, w, g, trial_of(cases[k]), cases[k].step);
+  }
+  b = a;
+  walk_lanes(a, 500, nullptr);
+  lane_steps out(500, false);
+  walk_lanes(b, 500, &out);
+  for (std::size_t k = 0; k < lane_width; ++k) {
+    EXPECT_EQ(walker_in_lane(a, k).r, walker_in_lane(b, k).r);
+    EXPECT_EQ(generator_in_lane(a, k).ix1, generator_in_lane(b, k).ix1);
+  }
+  EXPECT_THROW(walk_lanes(b, 501, &out), std::length_error);
+}
+
+float scalar_exp(float x) { return static_cast<float>(std::exp(static_cast<double>(x))); }
+
+void expect_exp_equal(const std::vector<float>& x) {
+  std::vector<float> y(x.size());
+  exp_lanes(x.data(), y.data(), x.size());
+  for (std::size_t i = 0; i < x.size(); ++i) {
+    const float e = scalar_exp(x[i]);
+    if (std::isnan(e)) {
+      ASSERT_TRUE(std::isnan(y[i])) << "x = " << x[i];
+    } else {
+      ASSERT_EQ(bits(y[i]), bits(e)) << "x = " << x[i] << " (bits " << bits(x[i]) << ")";
+    }
+  }
+}
+
+TEST_P(LaneTargets, ExpEqualsTheScalarExpOnSampledAndSpecialInputs) {
+  // Every 1021st bit pattern (about 4.2 million, both signs, every exponent),
+  // then the whole neighbourhood of the range the vector form covers.
+  std::vector<float> x;
+  for (std::uint64_t b = 0; b <= 0xffffffffu; b += 1021) {
+    x.push_back(std::bit_cast<float>(static_cast<std::uint32_t>(b)));
+  }
+  expect_exp_equal(x);
+  x.clear();
+  constexpr float inf = std::numeric_limits<float>::infinity();
+  for (float edge : {-87.0f, 88.0f, -103.972f, -104.0f, 88.7228f, 0.0f, 1.0f, -1.0f}) {
+    float v = edge;
+    for (int i = 0; i < 2000; ++i) v = std::nextafter(v, -inf);
+    for (int i = 0; i < 4000; ++i, v = std::nextafter(v, inf)) x.push_back(v);
+  }
+  for (float v : {0.0f, -0.0f, inf, -inf, std::numeric_limits<float>::quiet_NaN(),
+                  std::numeric_limits<float>::max(), std::numeric_limits<float>::lowest(),
+                  std::numeric_limits<float>::min(), std::numeric_limits<float>::denorm_min(),
+                  -std::numeric_limits<float>::denorm_min(), -745.2f, 709.8f}) {
+    x.push_back(v);
+  }
+  for (std::size_t n = 0; n < 10; ++n) {
+    // Lengths that leave a partial vector at the end.
+    expect_exp_equal(std::vector<float>(x.begin(), x.begin() + static_cast<long>(n)));
+  }
+  expect_exp_equal(x);
+}
+
+std::string target_name(const ::testing::TestParamInfo<std::int64_t>& info) {
+  return lane_target_name(info.param);
+}
+
+INSTANTIATE_TEST_SUITE_P(AllTargets, LaneTargets, ::testing::ValuesIn(lane_targets()), target_name);
+
+}  // namespace
+}  // namespace vmc::testing

@@ -15,6 +15,37 @@ double chi_square_99(int df) {
   return d * c * c * c;
 }
 
+void merge(blocking& b, const blocking& other) {
+  if (other.count() == 0) return;
+  if (b.count() == 0) {
+    b = other;
+    return;
+  }
+  // other's values are measured from its own first value; d moves them to b's.
+  const double d = other.shift - b.shift;
+  for (std::size_t k = 0; k < b.levels.size(); ++k) {
+    const block_level& o = other.levels[k];
+    if (o.n == 0) break;
+    block_level& l = b.levels[k];
+    if (l.n == 0) {
+      // b's own series is too short to reach this level: only merged series
+      // make it up, one fewer than the count assumes.
+      l.first = l.last = 0;
+      l.other_series = -1;
+    }
+    const double n = static_cast<double>(o.n);
+    const double series = 1.0 + static_cast<double>(o.other_series);
+    const double ends = o.first + o.last + o.other_ends;
+    // sum (y + d)(y' + d) over the pairs, sum (y + d)^2 and sum (y + d).
+    l.sum_products += o.sum_products + d * (2.0 * o.sum - ends) + (n - series) * d * d;
+    l.sum_squares += o.sum_squares + 2.0 * d * o.sum + n * d * d;
+    l.sum += o.sum + n * d;
+    l.other_ends += ends + 2.0 * series * d;
+    l.other_series += 1 + o.other_series;
+    l.n += o.n;
+  }
+}
+
 blocking_result analyse(const blocking& b) {
   blocking_result r;
   r.count = b.count();
@@ -35,7 +66,10 @@ blocking_result analyse(const blocking& b) {
     const double m = l.sum / n;
     const double c0 = l.sum_squares / n - m * m;
     // (1/n) sum_(i<n) (y_i - m)(y_(i+1) - m), expanded into the running sums.
-    const double c1 = (l.sum_products - m * (2.0 * l.sum - l.first - l.last) + (n - 1.0) * m * m) / n;
+    // Merged series add their own ends and one pair fewer each.
+    const double pairs = n - 1.0 - static_cast<double>(l.other_series);
+    const double c1 =
+        (l.sum_products - m * (2.0 * l.sum - l.first - l.last - l.other_ends) + pairs * m * m) / n;
     r.levels.push_back({k, l.n, c0, c1 / c0, std::sqrt(c0 / (n - 1.0))});
   }
   if (r.levels.empty()) {

@@ -24,6 +24,11 @@ struct block_level {
   double first = 0;         // y_1
   double last = 0;          // y_n
   bool pending = false;     // y_n waits for its partner to make a block of the level above
+  // Independent series merged into this one (see merge): how many, and the
+  // sum of their first and last values. Their pairs are in sum_products;
+  // no pair spans two series.
+  std::int64_t other_series = 0;
+  double other_ends = 0;
 };
 
 // A series blocked as it is added. Sums are double, counts 64-bit.
@@ -59,6 +64,12 @@ struct blocking {
 
   std::int64_t count() const { return levels[0].n; }
 };
+
+// Adds an independent series (another walk of the same quantity) to b, level
+// by level: its block means join b's, and its neighbours stay neighbours
+// only of each other. b is then complete: add no more values to it. A
+// blocking with nothing merged into it is analysed exactly as before.
+void merge(blocking& b, const blocking& other);
 
 // What one blocking level says.
 struct level_estimate {

@@ -107,6 +107,114 @@ TEST(Blocking, ASeriesShorterThanItsCorrelationIsNotConverged) {
   EXPECT_EQ(r.level, static_cast<int>(r.levels.size()) - 1);
 }
 
+// Level by level, the block means of several independent series side by
+// side: their variance about the common mean and the lag-1 autocorrelation
+// of neighbours within each series, computed directly.
+level_estimate direct_level(const std::vector<std::vector<double>>& series, int level) {
+  std::vector<std::vector<double>> blocks;
+  double sum = 0;
+  std::int64_t n = 0;
+  const std::size_t width = std::size_t{1} << level;
+  for (const auto& x : series) {
+    std::vector<double> b;
+    for (std::size_t i = 0; i + width <= x.size(); i += width) {
+      double m = 0;
+      for (std::size_t j = 0; j < width; ++j) m += x[i + j];
+      b.push_back(m / static_cast<double>(width));
+      sum += b.back();
+      ++n;
+    }
+    blocks.push_back(b);
+  }
+  const double mean = sum / static_cast<double>(n);
+  double c0 = 0, c1 = 0;
+  for (const auto& b : blocks) {
+    for (std::size_t i = 0; i < b.size(); ++i) {
+      c0 += (b[i] - mean) * (b[i] - mean);
+      if (i + 1 < b.size()) c1 += (b[i] - mean) * (b[i + 1] - mean);
+    }
+  }
+  c0 /= static_cast<double>(n);
+  c1 /= static_cast<double>(n);
+  return {level, n, c0, c1 / c0, std::sqrt(c0 / static_cast<double>(n - 1))};
+}
+
+TEST(Blocking, MergedSeriesAreBlockedSideBySide) {
+  // Three series of different lengths and levels, the first too short to
+  // reach the upper levels the last one fills on its own.
+  std::mt19937_64 gen(11);
+  std::normal_distribution<double> e;
+  const std::vector<std::size_t> lengths = {40, 300, 2000};
+  const std::vector<double> offsets = {-30.0, -29.0, -31.5};
+  std::vector<std::vector<double>> series;
+  std::vector<blocking> parts(lengths.size());
+  for (std::size_t k = 0; k < lengths.size(); ++k) {
+    std::vector<double> x;
+    double y = 0;
+    for (std::size_t i = 0; i < lengths[k]; ++i) {
+      y = 0.7 * y + e(gen);
+      x.push_back(offsets[k] + y);
+      parts[k].add(x.back());
+    }
+    series.push_back(x);
+  }
+  blocking merged;
+  for (const blocking& p : parts) merge(merged, p);
+  const blocking_result r = analyse(merged);
+  EXPECT_EQ(r.count, 2340);
+  ASSERT_EQ(r.levels.size(), 8u);  // level 7: 0 + 2 + 15 blocks of 128, level 8: 0 + 1 + 7
+  for (const level_estimate& l : r.levels) {
+    const level_estimate d = direct_level(series, l.level);
+    EXPECT_EQ(l.blocks, d.blocks) << l.level;
+    EXPECT_NEAR(l.variance / d.variance, 1.0, 1e-10) << l.level;
+    EXPECT_NEAR(l.lag1, d.lag1, 1e-10) << l.level;
+  }
+  double total = 0;
+  for (const auto& x : series) {
+    for (double v : x) total += v;
+  }
+  EXPECT_NEAR(r.mean, total / 2340.0, 1e-12);
+  // Merging into nothing gives the series itself, and merging nothing changes nothing.
+  blocking alone;
+  merge(alone, parts[2]);
+  merge(alone, blocking{});
+  EXPECT_EQ(analyse(alone).error, analyse(parts[2]).error);
+}
+
+TEST(Blocking, MergedWalkersGiveAnHonestError) {
+  // Eight independent AR(1) walkers of phi = 0.9 per run: the merged error
+  // against the spread of the merged means over 40 runs, and tau against
+  // (1 + phi)/(1 - phi).
+  const double phi = 0.9;
+  std::vector<double> means, errors, tau;
+  for (std::uint64_t seed = 1; seed <= 40; ++seed) {
+    std::mt19937_64 gen(seed);
+    std::normal_distribution<double> e;
+    blocking merged;
+    for (int w = 0; w < 8; ++w) {
+      blocking b;
+      double x = e(gen);
+      for (int t = 0; t < (1 << 15); ++t) {
+        b.add(-30.0 + x);
+        x = phi * x + std::sqrt(1.0 - phi * phi) * e(gen);
+      }
+      merge(merged, b);
+    }
+    const blocking_result r = analyse(merged);
+    EXPECT_TRUE(r.converged) << seed;
+    means.push_back(r.mean);
+    errors.push_back(r.error);
+    tau.push_back(r.tau);
+  }
+  double sum = 0, squares = 0;
+  for (double m : means) sum += m;
+  for (double m : means) squares += (m - sum / 40.0) * (m - sum / 40.0);
+  const double spread = std::sqrt(squares / 39.0);
+  EXPECT_GT(spread / median(errors), 0.66);
+  EXPECT_LT(spread / median(errors), 1.36);
+  EXPECT_NEAR(median(tau) / ((1.0 + phi) / (1.0 - phi)), 1.0, 0.15);
+}
+
 TEST(ChiSquare99, IsWithinOnePercentOfTheTabulatedQuantiles) {
   const std::pair<int, double> table[] = {{1, 6.634897}, {2, 9.210340}, {3, 11.344867},
                                           {5, 15.086272}, {10, 23.209251}, {30, 50.892181}};

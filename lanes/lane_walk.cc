@@ -70,6 +70,7 @@ HWY_INLINE VF dist(VF dx, VF dy, VF dz) {
 // The trial function of a vector of lanes.
 struct lane_trial {
   VF s, a, alfa, beta, e2, hbm;
+  VF repulsion;  // e2 / s, the protons' energy
 };
 
 struct lane_evaluation {
@@ -100,7 +101,9 @@ HWY_INLINE lane_evaluation evaluate(const VF (&r)[6], const lane_trial& t) {
 
   const VF r12dr1 = hn::Add(
       hn::Add(hn::Mul(hn::Sub(x1, x2), x1), hn::Mul(hn::Sub(y1, y2), y1)), hn::Mul(dz, z1));
-  const VF sr12z = hn::Div(hn::Mul(t.s, dz), two);
+  // Halving is exact, so x / 2 and x * 0.5 are the same float.
+  const VF half = hn::Set(df, 0.5f);
+  const VF sr12z = hn::Mul(hn::Mul(t.s, dz), half);
   const VF r12sq = hn::Mul(r12, r12);
   const VF d1l = hn::Add(r12dr1, sr12z);
   const VF d1r = hn::Sub(r12dr1, sr12z);
@@ -112,11 +115,18 @@ HWY_INLINE lane_evaluation evaluate(const VF (&r)[6], const lane_trial& t) {
   const VF chi1 = hn::Add(chi1l, chi1r);
   const VF chi2 = hn::Add(chi2l, chi2r);
 
-  // chi' = -chi/a, lap chi = (chi/a)/a + 2 chi'/r
-  const auto fdchi = [&](VF c) { return hn::Div(hn::Neg(c), t.a); };
-  const auto lapchi = [&](VF c, VF rr) {
-    return hn::Add(hn::Div(hn::Div(c, t.a), t.a), hn::Div(hn::Mul(two, fdchi(c)), rr));
+  // chi' = -chi/a, which rounds to -(chi/a) exactly, and
+  // lap chi = (chi/a)/a + 2 chi'/r: one quotient chi/a serves both.
+  struct orbital {
+    VF fd, lap;
   };
+  const auto derivatives = [&](VF c, VF rr) {
+    const VF ca = hn::Div(c, t.a);
+    const VF fd = hn::Neg(ca);
+    return orbital{fd, hn::Add(hn::Div(ca, t.a), hn::Div(hn::Mul(two, fd), rr))};
+  };
+  const orbital o1l = derivatives(chi1l, r1l), o1r = derivatives(chi1r, r1r);
+  const orbital o2l = derivatives(chi2l, r2l), o2r = derivatives(chi2r, r2r);
   // fee' = f / (alfa t^2), fee'' = fee'^2/f - 2 beta f / (alfa t^3), t = 1 + beta r
   const VF tt = hn::Add(one, hn::Mul(t.beta, r12));
   const VF fdfee = hn::Div(f, hn::Mul(t.alfa, hn::Mul(tt, tt)));
@@ -126,22 +136,22 @@ HWY_INLINE lane_evaluation evaluate(const VF (&r)[6], const lane_trial& t) {
   const VF lapfee = hn::Add(sdfee, hn::Div(hn::Mul(two, fdfee), r12));
 
   const VF eecorr = hn::Div(hn::Mul(two, lapfee), f);
-  const VF onee1 = hn::Div(hn::Add(lapchi(chi1r, r1r), lapchi(chi1l, r1l)), chi1);
-  const VF onee2 = hn::Div(hn::Add(lapchi(chi2r, r2r), lapchi(chi2l, r2l)), chi2);
+  const VF onee1 = hn::Div(hn::Add(o1r.lap, o1l.lap), chi1);
+  const VF onee2 = hn::Div(hn::Add(o2r.lap, o2l.lap), chi2);
   const VF cross1 =
-      hn::Div(hn::Add(hn::Mul(fdchi(chi1r), dotr1r), hn::Mul(fdchi(chi1l), dotr1l)), chi1);
+      hn::Div(hn::Add(hn::Mul(o1r.fd, dotr1r), hn::Mul(o1l.fd, dotr1l)), chi1);
   const VF cross2 =
-      hn::Div(hn::Add(hn::Mul(fdchi(chi2r), dotr2r), hn::Mul(fdchi(chi2l), dotr2l)), chi2);
+      hn::Div(hn::Add(hn::Mul(o2r.fd, dotr2r), hn::Mul(o2l.fd, dotr2l)), chi2);
   const VF cross = hn::Div(hn::Mul(hn::Mul(two, fdfee), hn::Sub(cross1, cross2)), f);
 
-  const VF tpop = hn::Div(
-      hn::Mul(hn::Neg(t.hbm), hn::Add(hn::Add(hn::Add(eecorr, onee1), onee2), cross)), two);
+  const VF tpop = hn::Mul(
+      hn::Mul(hn::Neg(t.hbm), hn::Add(hn::Add(hn::Add(eecorr, onee1), onee2), cross)), half);
   const VF inv = hn::Sub(
       hn::Add(hn::Add(hn::Add(hn::Div(one, r1l), hn::Div(one, r1r)), hn::Div(one, r2l)),
               hn::Div(one, r2r)),
       hn::Div(one, r12));
   const VF vpop = hn::Mul(hn::Neg(t.e2), inv);
-  const VF eloc = hn::Add(hn::Add(tpop, vpop), hn::Div(t.e2, t.s));
+  const VF eloc = hn::Add(hn::Add(tpop, vpop), t.repulsion);
   const VF psi = hn::Mul(hn::Mul(chi1, chi2), f);
   return {eloc, psi};
 }
@@ -155,7 +165,8 @@ HWY_INLINE void walk_vector(lane_walkers& w, std::size_t base, std::int64_t step
                    hn::LoadU(dd, w.ix1 + base), hn::LoadU(dd, w.ix2 + base)};
   const lane_trial t{hn::LoadU(df, w.s + base),    hn::LoadU(df, w.a + base),
                      hn::LoadU(df, w.alfa + base), hn::LoadU(df, w.beta + base),
-                     hn::LoadU(df, w.e2 + base),   hn::LoadU(df, w.hbm + base)};
+                     hn::LoadU(df, w.e2 + base),   hn::LoadU(df, w.hbm + base),
+                     hn::Div(hn::LoadU(df, w.e2 + base), hn::LoadU(df, w.s + base))};
   const VF gstep = hn::LoadU(df, w.step + base);
   const VF one = hn::Set(df, 1.0f), two = hn::Set(df, 2.0f);
   VF r[6];

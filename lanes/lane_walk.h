@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -68,6 +69,19 @@ struct lane_steps {
 // Runs `steps` steps of every lane of the group; with out, records them
 // (steps must then be at most out->capacity()).
 void walk_lanes(lane_walkers& group, std::int64_t steps, lane_steps* out);
+
+// Walks the group `steps` recorded steps in pieces of out.capacity() steps,
+// handing each piece to consume(out, first, n): the steps first ... first + n - 1.
+template <class Consume>
+void walk_lanes_in_pieces(lane_walkers& group, std::int64_t steps, lane_steps& out,
+                          Consume&& consume) {
+  const auto piece = static_cast<std::int64_t>(out.capacity());
+  for (std::int64_t first = 0; first < steps; first += piece) {
+    const std::int64_t n = std::min(piece, steps - first);
+    walk_lanes(group, n, &out);
+    consume(static_cast<const lane_steps&>(out), first, n);
+  }
+}
 
 // (float) exp((double) x) of each of the n values of x, in lanes.
 void exp_lanes(const float* x, float* y, std::size_t n);

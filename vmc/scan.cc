@@ -1,6 +1,9 @@
 #include "vmc/scan.h"
 
+#include <algorithm>
+#include <bit>
 
+#include "lanes/lane_walk.h"
 #include "model/covalent_ionic.h"
 #include "model/trial_function.h"
 #include "random/streams.h"
@@ -12,19 +15,18 @@
 
 namespace vmc {
 
-std::uint64_t draws_per_walk(const scan_settings& settings) {
-  return 6 + 7 * static_cast<std::uint64_t>(settings.equilibration + settings.steps);
+std::int64_t walker_steps(const scan_settings& settings, std::int64_t w) {
+  return settings.steps / settings.walkers + (w < settings.steps % settings.walkers ? 1 : 0);
 }
 
-template <class Trial>
-measured measure(ecuyer& g, const coords& start, const Trial& t, float step_size,
-                 std::int64_t equilibration, std::int64_t steps) {
-  energy_statistics stats;
-  equilibrated_walk(start, g, scaled_step{step_size}, t, acceptance::above_deviate, equilibration,
-                    steps, stats);
+std::uint64_t draws_per_walk(const scan_settings& settings) {
+  return 6 + 7 * static_cast<std::uint64_t>(settings.equilibration + walker_steps(settings, 0));
+}
+
+measured measured_from(const energy_statistics& stats) {
   const blocking_result b = analyse(stats.series);
   measured m;
-  m.steps = steps;
+  m.steps = stats.series.count();
   m.accepted = stats.accepted;
   m.energy = b.mean;
   m.error = b.error;
@@ -35,34 +37,111 @@ measured measure(ecuyer& g, const coords& start, const Trial& t, float step_size
   return m;
 }
 
+template <class Trial>
+measured measure(ecuyer& g, const coords& start, const Trial& t, float step_size,
+                 std::int64_t equilibration, std::int64_t steps) {
+  energy_statistics stats;
+  equilibrated_walk(start, g, scaled_step{step_size}, t, acceptance::above_deviate, equilibration,
+                    steps, stats);
+  return measured_from(stats);
+}
+
 template measured measure(ecuyer&, const coords&, const trial_function<exp_double>&, float,
                           std::int64_t, std::int64_t);
 template measured measure(ecuyer&, const coords&, const covalent_ionic_trial<float>&, float,
                           std::int64_t, std::int64_t);
 
-scan_row run_walk(const scan_settings& settings, std::size_t index) {
-  const float s = settings.separations[index];
-  ecuyer g = walk_stream(settings.seed, index, draws_per_walk(settings));
-  const coords start = start_configuration(g, s, offset_rounding::per_operation);
+namespace {
+
+// Walker w of the separation with the given index.
+struct scan_walk {
+  std::size_t index;
+  std::int64_t w;
+};
+
+trial_function<exp_double> classic_trial(const scan_settings& settings, float s) {
   trial_function<exp_double> t = cusp_trial_function<exp_double>(s, settings.beta, apar_start::abohr);
   if (settings.orbital_length > 0.0f) t.a = settings.orbital_length;
-  const measured m =
-      settings.ionic_weight == 1.0f
-          ? measure(g, start, t, settings.step_size, settings.equilibration, settings.steps)
-          : measure(g, start,
-                    covalent_ionic_trial<float>{s, t.a, t.alfa, t.beta, settings.ionic_weight,
-                                                t.e2, t.hbm},
-                    settings.step_size, settings.equilibration, settings.steps);
-  scan_row r{s, settings.beta, t.a};
-  r.steps = m.steps;
-  r.accepted = m.accepted;
-  r.energy = m.energy;
-  r.error = m.error;
-  r.tau = m.tau;
-  r.variance = m.variance;
-  r.energy_accepted = m.energy_accepted;
-  r.converged = m.converged;
-  return r;
+  return t;
+}
+
+// The walk's generator, already past the six deviates of its start.
+struct walk_start {
+  ecuyer g;
+  coords r;
+};
+
+walk_start start_of(const scan_settings& settings, const scan_walk& k) {
+  const std::uint64_t number =
+      k.index * static_cast<std::uint64_t>(settings.walkers) + static_cast<std::uint64_t>(k.w);
+  walk_start st{walk_stream(settings.seed, number, draws_per_walk(settings)), {}};
+  st.r = start_configuration(st.g, settings.separations[k.index], offset_rounding::per_operation);
+  return st;
+}
+
+// Up to lane_width walks of the classic trial function, one per lane; lanes
+// beyond the walks given repeat the last one and are not recorded.
+std::vector<energy_statistics> run_lane_group(const scan_settings& settings,
+                                              const std::vector<scan_walk>& walks) {
+  lane_walkers group{};
+  std::int64_t longest = 0;
+  for (std::size_t k = 0; k < lane_width; ++k) {
+    const scan_walk& walk = walks[std::min(k, walks.size() - 1)];
+    const walk_start st = start_of(settings, walk);
+    const trial_function<exp_double> t = classic_trial(settings, settings.separations[walk.index]);
+    set_lane(group, k, walker_at(st.r, t), st.g, t, settings.step_size);
+    longest = std::max(longest, walker_steps(settings, walk.w));
+  }
+  walk_lanes(group, settings.equilibration, nullptr);
+  std::vector<energy_statistics> stats(walks.size());
+  std::vector<std::int64_t> steps(walks.size());
+  for (std::size_t k = 0; k < walks.size(); ++k) steps[k] = walker_steps(settings, walks[k].w);
+  lane_steps out(1024, false);
+  std::vector<double> series(out.capacity());
+  walk_lanes_in_pieces(group, longest, out, [&](const lane_steps& o, std::int64_t first, std::int64_t n) {
+    for (std::size_t k = 0; k < walks.size(); ++k) {
+      // A shorter walker's extra steps stay inside its own stream and are dropped.
+      const std::int64_t mine = std::min(n, steps[k] - first);
+      if (mine <= 0) continue;
+      energy_statistics& e = stats[k];
+      std::int64_t accepted = e.accepted;
+      double sum_accepted = e.sum_accepted;
+      for (std::int64_t j = 0; j < mine; ++j) {
+        const std::size_t at = static_cast<std::size_t>(j) * lane_width + k;
+        const double eloc = static_cast<double>(o.eloc[at]);
+        series[static_cast<std::size_t>(j)] = eloc;
+        // Without a branch, which would guess wrong half the time: a rejected
+        // step adds +0 (its bits masked away), which leaves a sum that started
+        // at +0 unchanged to the bit.
+        const std::uint64_t a = o.accepted[at];
+        accepted += static_cast<std::int64_t>(a);
+        sum_accepted += std::bit_cast<double>(std::bit_cast<std::uint64_t>(eloc) & (0 - a));
+      }
+      e.accepted = accepted;
+      e.sum_accepted = sum_accepted;
+      e.series.add_all(std::span(series).first(static_cast<std::size_t>(mine)));
+    }
+  });
+  return stats;
+}
+
+}  // namespace
+
+energy_statistics run_walker(const scan_settings& settings, std::size_t index, std::int64_t w) {
+  const float s = settings.separations[index];
+  walk_start st = start_of(settings, {index, w});
+  const trial_function<exp_double> t = classic_trial(settings, s);
+  energy_statistics stats;
+  const std::int64_t steps = walker_steps(settings, w);
+  if (settings.ionic_weight == 1.0f) {
+    equilibrated_walk(st.r, st.g, scaled_step{settings.step_size}, t, acceptance::above_deviate,
+                      settings.equilibration, steps, stats);
+  } else {
+    const covalent_ionic_trial<float> ci{s, t.a, t.alfa, t.beta, settings.ionic_weight, t.e2, t.hbm};
+    equilibrated_walk(st.r, st.g, scaled_step{settings.step_size}, ci, acceptance::above_deviate,
+                      settings.equilibration, steps, stats);
+  }
+  return stats;
 }
 
 std::vector<scan_row> run_scan(const scan_settings& settings,
@@ -72,16 +151,58 @@ std::vector<scan_row> run_scan(const scan_settings& settings,
 
 std::vector<scan_row> run_scan(const scan_settings& settings, const std::vector<std::size_t>& tasks,
                                const std::function<void(std::size_t, std::size_t)>& done) {
-  std::size_t finished = 0;
-  return rows_in_parallel<scan_row>(tasks, [&](std::size_t task) {
-    const scan_row row = run_walk(settings, task);
-#pragma omp critical(scan_progress)
-    {
-      ++finished;
-      if (done) done(finished, tasks.size());
+  // Every walk of the tasks, a separation's walkers together, in groups.
+  const std::size_t width = settings.lanes && settings.ionic_weight == 1.0f ? lane_width : 1;
+  std::vector<std::vector<scan_walk>> groups;
+  for (std::size_t task = 0; task < tasks.size(); ++task) {
+    for (std::int64_t w = 0; w < settings.walkers; ++w) {
+      if (groups.empty() || groups.back().size() == width) groups.emplace_back();
+      groups.back().push_back({task, w});
     }
-    return row;
-  });
+  }
+  std::vector<std::int64_t> waiting(tasks.size(), settings.walkers);
+  std::size_t finished = 0;
+  const auto walks = rows_in_parallel<std::vector<energy_statistics>>(
+      all_tasks(groups.size()), [&](std::size_t g) {
+        std::vector<scan_walk> group = groups[g];
+        for (scan_walk& k : group) k.index = tasks[k.index];
+        std::vector<energy_statistics> stats;
+        if (width == 1) {
+          stats.push_back(run_walker(settings, group[0].index, group[0].w));
+        } else {
+          stats = run_lane_group(settings, group);
+        }
+#pragma omp critical(scan_progress)
+        for (const scan_walk& k : groups[g]) {
+          if (--waiting[k.index] == 0) {
+            ++finished;
+            if (done) done(finished, tasks.size());
+          }
+        }
+        return stats;
+      });
+
+  // Each separation's walkers, merged in walker order.
+  std::vector<energy_statistics> merged(tasks.size());
+  for (std::size_t g = 0; g < groups.size(); ++g) {
+    for (std::size_t k = 0; k < groups[g].size(); ++k) merge(merged[groups[g][k].index], walks[g][k]);
+  }
+  std::vector<scan_row> rows;
+  for (std::size_t task = 0; task < tasks.size(); ++task) {
+    const float s = settings.separations[tasks[task]];
+    const measured m = measured_from(merged[task]);
+    scan_row r{s, settings.beta, classic_trial(settings, s).a};
+    r.steps = m.steps;
+    r.accepted = m.accepted;
+    r.energy = m.energy;
+    r.error = m.error;
+    r.tau = m.tau;
+    r.variance = m.variance;
+    r.energy_accepted = m.energy_accepted;
+    r.converged = m.converged;
+    rows.push_back(r);
+  }
+  return rows;
 }
 
 namespace {

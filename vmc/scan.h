@@ -6,20 +6,23 @@
 
 #include "output/table.h"
 #include "random/ecuyer.h"
+#include "stats/energy_statistics.h"
 #include "walk/metropolis.h"
 
 namespace vmc {
 
 // What a scan is asked to do; every value already checked.
 struct scan_settings {
-  std::vector<float> separations;     // one walk each, A
-  std::int64_t steps = 1000000;       // measured steps per walk
+  std::vector<float> separations;     // A
+  std::int64_t steps = 1000000;       // measured steps per separation, all its walkers together
+  std::int64_t walkers = 1;           // independent walks per separation, at most steps
   std::int64_t equilibration = 10000; // steps discarded before measuring
   float beta = 0.25f;                 // correlation parameter, 1/A
   float ionic_weight = 1.0f;          // lambda of the covalent-ionic trial function
   float orbital_length = 0.0f;        // a, A; 0 for the cusp value apar gives
   float step_size = 0.40125f;         // largest displacement of one coordinate, A
   std::int32_t seed = 5465;           // first seed of the run's stream
+  bool lanes = true;  // the classic trial function's walks in vector lanes (the same numbers)
 };
 
 // What one walk gives.
@@ -35,15 +38,20 @@ struct scan_row {
   bool converged = true;       // false when the blocking found no independent level
 };
 
-// The deviates one walk draws: 6 for its start, 7 a step.
+// Walker w of W at a separation measures steps / W steps, one more for the
+// first steps mod W walkers.
+std::int64_t walker_steps(const scan_settings& settings, std::int64_t w);
+
+// The deviates one walk draws at most: 6 for its start, 7 a step.
 std::uint64_t draws_per_walk(const scan_settings& settings);
 
-// The walk at separations[index]: its own stream (walk_stream of the seed and
-// the index), a start around the protons, `equilibration` steps unrecorded,
-// then `steps` measured ones. With ionic weight 1 the trial function is the
-// classic one (exactly the classic programs' arithmetic), otherwise the
-// covalent-ionic one.
-scan_row run_walk(const scan_settings& settings, std::size_t index);
+// Walker w at separations[index]: its own stream (walk_stream of the seed and
+// the walk number index W + w), a start around the protons, `equilibration`
+// steps unrecorded, then its measured ones. With ionic weight 1 the trial
+// function is the classic one (exactly the classic programs' arithmetic),
+// otherwise the covalent-ionic one. With one walker per separation the walk
+// number is the separation's index.
+energy_statistics run_walker(const scan_settings& settings, std::size_t index, std::int64_t w);
 
 // The statistics of `steps` measured steps of trial function t from
 // configuration start, after `equilibration` unrecorded ones, drawing from g.
@@ -56,10 +64,14 @@ struct measured {
 template <class Trial>
 measured measure(ecuyer& g, const coords& start, const Trial& t, float step_size,
                  std::int64_t equilibration, std::int64_t steps);
+measured measured_from(const energy_statistics& stats);
 
-// Every walk, in parallel; rows in the order of the separations, the same to
-// the bit whatever the number of threads. done(k, n) is called, one call at a
-// time, after each of the n walks.
+// Every walk, in parallel, in groups of lane_width in vector lanes for the
+// classic trial function; each separation's walkers are merged in walker
+// order into one row. Rows in the order of the separations, the same to the
+// bit whatever the number of threads, the vector unit or the lanes setting.
+// done(k, n) is called, one call at a time, as each of the n separations
+// has all its walkers done.
 std::vector<scan_row> run_scan(const scan_settings& settings,
                                const std::function<void(std::size_t, std::size_t)>& done = {});
 

@@ -18,6 +18,7 @@ struct scan_texts {
   std::string separations = "0.3:2.5:0.05";
   std::string steps = "1000000";
   std::string equilibration = "10000";
+  std::string walkers = "1";
   std::string beta = "0.25";
   std::string ionic_weight = "1";
   std::string orbital_length;
@@ -31,6 +32,11 @@ scan_settings checked(const scan_texts& t) {
   s.separations = parse_separations("--separations", t.separations);
   s.steps = parse_count("--steps", t.steps, 2);
   s.equilibration = parse_count("--equilibration", t.equilibration, 0);
+  s.walkers = parse_count("--walkers", t.walkers, 1);
+  if (s.walkers > s.steps) {
+    throw usage_error("--walkers: " + t.walkers + " walkers need at least as many --steps; got " +
+                      t.steps);
+  }
   const trial_choice trial = parse_trial(t.beta, t.ionic_weight, t.orbital_length);
   s.beta = trial.beta;
   s.ionic_weight = trial.ionic_weight;
@@ -73,16 +79,22 @@ std::function<int()> add_scan_command(CLI::App& app, const ranks& job) {
   CLI::App* scan = app.add_subcommand(
       "scan", "energies with error bars along a list of separations");
   scan->footer(
-      "One Metropolis walk per separation with the trial function of the classic programs.\n"
+      "Metropolis walks with the trial function of the classic programs: --walkers per\n"
+      "separation (each on its own stream, eight walks at a time in vector lanes), their\n"
+      "steps merged into one row. The table depends on the options alone, never on the\n"
+      "threads, the processes or the processor.\n"
       "energy is the mean local energy over every measured step, error its standard error\n"
       "from a blocking analysis, tau = steps error^2 / variance; energy_accepted is the mean\n"
       "over the accepted moves only, as the classic programs define E (it is biased).\n"
       "The table goes to --output, tab-separated, and to standard output, aligned.");
   auto texts = std::make_shared<scan_texts>();
   add_run_options(*scan, texts->separations, texts->seed, texts->output);
-  add_text_option(*scan, "--steps", texts->steps, "measured steps per walk (1e6 form accepted)",
-                  "N");
-  add_text_option(*scan, "--equilibration", texts->equilibration, "steps discarded before measuring", "N");
+  add_text_option(*scan, "--steps", texts->steps,
+                  "measured steps per separation, all walkers together (1e6 form accepted)", "N");
+  add_text_option(*scan, "--equilibration", texts->equilibration,
+                  "steps each walker discards before measuring", "N");
+  add_text_option(*scan, "--walkers", texts->walkers,
+                  "independent walks per separation, their steps merged into one row", "W");
   add_trial_options(*scan, texts->beta, texts->ionic_weight, texts->orbital_length);
   add_text_option(*scan, "--step-size", texts->step_size,
                   "largest displacement of one coordinate, angstrom", "G");

@@ -192,6 +192,8 @@ INSTANTIATE_TEST_SUITE_P(
         bad_option{{"scan", "--steps", "-10"}, "--steps"},
         bad_option{{"scan", "--steps", "1.5"}, "--steps"},
         bad_option{{"scan", "--equilibration", "-1"}, "--equilibration"},
+        bad_option{{"scan", "--walkers", "0"}, "--walkers"},
+        bad_option{{"scan", "--walkers", "9", "--steps", "8"}, "--walkers"},
         bad_option{{"scan", "--beta", "-0.25"}, "--beta"},
         bad_option{{"scan", "--beta", "inf"}, "--beta"},
         bad_option{{"scan", "--step-size", "0"}, "--step-size"},

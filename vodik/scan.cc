@@ -1,8 +1,12 @@
 #include "vodik/scan.h"
 
+#include <omp.h>
+
+#include <algorithm>
 #include <atomic>
 #include <exception>
 
+#include "lanes/lane_walk.h"
 #include "model/trial_function.h"
 #include "output/output_file.h"
 #include "output/record.h"
@@ -60,18 +64,89 @@ pass_report run_pass(ecuyer& g, float s, std::int64_t steps, std::string& e1, st
   return {s, energy.mean(), static_cast<float>(energy.count) / am};
 }
 
+namespace {
+
+// What the walk of one pass leaves for its records.
+struct pass_walk {
+  pass_report report{};
+  std::vector<float> moves;  // y1, z1, y2, z2 after every accepted move
+};
+
+// The passes first ... first + count - 1 (count <= lane_width), walked
+// together in vector lanes: each lane is exactly run_pass's walk.
+void walk_passes(const ecuyer& seeded, const scan_settings& settings, std::size_t first,
+                 std::size_t count, pass_walk* out) {
+  const std::uint64_t draws_per_pass = 6 + 7 * static_cast<std::uint64_t>(settings.steps);
+  lane_walkers group{};
+  for (std::size_t k = 0; k < lane_width; ++k) {
+    // Lanes beyond the passes given repeat the last one and are not recorded.
+    const std::size_t p = first + std::min(k, count - 1);
+    const float s = settings.separations[p];
+    ecuyer g = ecuyer_advance(seeded, draws_per_pass * p);
+    const coords start = start_configuration(g, s, offset_rounding::per_operation);
+    const trial_function<exp_double> t =
+        cusp_trial_function<exp_double>(s, beta, apar_start::abohr);
+    set_lane(group, k, walker_at(start, t), g, t, g_step);
+  }
+  std::vector<accepted_mean> energy(count);
+  for (std::size_t k = 0; k < count; ++k) {
+    out[k].moves.clear();
+    out[k].moves.reserve(4 * static_cast<std::size_t>(settings.steps));
+  }
+  lane_steps steps(1024, true);
+  walk_lanes_in_pieces(group, settings.steps, steps,
+                       [&](const lane_steps& o, std::int64_t, std::int64_t n) {
+                         for (std::size_t k = 0; k < count; ++k) {
+                           for (std::int64_t j = 0; j < n; ++j) {
+                             const std::size_t at = static_cast<std::size_t>(j) * lane_width + k;
+                             if (o.accepted[at] == 0) continue;
+                             energy[k].accept(o.eloc[at]);
+                             const float* y = o.position.data() + static_cast<std::size_t>(j) * 4 * lane_width + k;
+                             out[k].moves.insert(out[k].moves.end(),
+                                                 {y[0], y[lane_width], y[2 * lane_width], y[3 * lane_width]});
+                           }
+                         }
+                       });
+  const float am = static_cast<float>(settings.steps);
+  for (std::size_t k = 0; k < count; ++k) {
+    out[k].report = {settings.separations[first + k], energy[k].mean(),
+                     static_cast<float>(energy[k].count) / am};
+  }
+}
+
+// The electron records of one pass: " y z" of electron 1 into e1 and of
+// electron 2 into e2 after every accepted move.
+void format_moves(const std::vector<float>& moves, std::string& e1, std::string& e2) {
+  e1.clear();
+  e2.clear();
+  for (std::size_t i = 0; i + 4 <= moves.size(); i += 4) {
+    append_position(e1, moves[i], moves[i + 1]);
+    append_position(e2, moves[i + 2], moves[i + 3]);
+  }
+}
+
+}  // namespace
+
 void run_scan(text_stream& console, const scan_settings& settings) {
   ecuyer seeded;
   rne2in(seeded, seed1, seed2);
-  const std::uint64_t draws_per_pass = 6 + 7 * static_cast<std::uint64_t>(settings.steps);
 
   output_file energ("energ.dat");
   output_file elektrony1("elektrony1.dat");
   output_file elektrony2("elektrony2.dat");
 
-  const int passes = static_cast<int>(settings.separations.size());
+  const std::size_t passes = settings.separations.size();
+  const std::size_t groups = (passes + lane_width - 1) / lane_width;
+  // A round walks one group of passes per thread, then formats and writes
+  // its passes; the walked moves of one round are all that is kept.
+  const std::size_t round_groups = static_cast<std::size_t>(std::max(1, omp_get_max_threads()));
+  std::vector<pass_walk> walked(round_groups * lane_width);
   std::exception_ptr failure;
   std::atomic<bool> failed{false};
+  const auto fail = [&] {
+#pragma omp critical(scan_failure)
+    if (!failed.exchange(true)) failure = std::current_exception();
+  };
 
 #pragma omp parallel
   {
@@ -80,33 +155,44 @@ void run_scan(text_stream& console, const scan_settings& settings) {
     std::string e1, e2;
     e1.reserve(pass_buffer_bytes);
     e2.reserve(pass_buffer_bytes);
-#pragma omp for ordered schedule(dynamic, 1)
-    for (int p = 0; p < passes; ++p) {
-      e1.clear();
-      e2.clear();
-      pass_report r{};
-      try {
-        if (!failed.load()) {
-          ecuyer g = ecuyer_advance(seeded, draws_per_pass * static_cast<std::uint64_t>(p));
-          r = run_pass(g, settings.separations[static_cast<std::size_t>(p)], settings.steps, e1, e2);
+    for (std::size_t round = 0; round < groups; round += round_groups) {
+      const std::size_t round_end = std::min(groups, round + round_groups);
+#pragma omp for schedule(dynamic, 1)
+      for (std::size_t g = round; g < round_end; ++g) {
+        try {
+          const std::size_t first = g * lane_width;
+          if (!failed.load()) {
+            walk_passes(seeded, settings, first, std::min(lane_width, passes - first),
+                        walked.data() + (g - round) * lane_width);
+          }
+        } catch (...) {
+          fail();
         }
-      } catch (...) {
-#pragma omp critical(scan_failure)
-        if (!failed.exchange(true)) failure = std::current_exception();
       }
-      // The records reach the console and the files strictly in pass order.
+      const std::size_t first_pass = round * lane_width;
+      const std::size_t end_pass = std::min(passes, round_end * lane_width);
+#pragma omp for ordered schedule(dynamic, 1)
+      for (std::size_t p = first_pass; p < end_pass; ++p) {
+        const pass_walk& w = walked[p - first_pass];
+        try {
+          if (!failed.load()) format_moves(w.moves, e1, e2);
+        } catch (...) {
+          fail();
+        }
+        // Finished text reaches the console and the files strictly in pass order.
 #pragma omp ordered
-      {
-        if (!failed.load()) {
-          try {
-            write_record(console, "separacia= ", r.s, "E= ", r.e, "ratio  ", r.ratio);
-            console.flush();
-            write_record(energ, r.s, r.e);
-            elektrony1.write(e1);
-            elektrony2.write(e2);
-          } catch (...) {
-#pragma omp critical(scan_failure)
-            if (!failed.exchange(true)) failure = std::current_exception();
+        {
+          if (!failed.load()) {
+            try {
+              const pass_report& r = w.report;
+              write_record(console, "separacia= ", r.s, "E= ", r.e, "ratio  ", r.ratio);
+              console.flush();
+              write_record(energ, r.s, r.e);
+              elektrony1.write(e1);
+              elektrony2.write(e2);
+            } catch (...) {
+              fail();
+            }
           }
         }
       }

@@ -32,9 +32,11 @@ pass_report run_pass(ecuyer& g, float s, std::int64_t steps, std::string& e1, st
 
 // The whole scan: seeds the generator, writes one console record per pass and
 // the files energ.dat, elektrony1.dat and elektrony2.dat in the working
-// directory. Passes run in parallel, each from the generator state that the
-// passes before it leave, and their records are handed over in pass order,
-// so the output is the same whatever the number of threads.
+// directory. Each pass starts from the generator state that the passes
+// before it leave. Passes are walked eight at a time in vector lanes (each
+// lane exactly run_pass's walk), one group per thread, then formatted in
+// parallel; only the finished text is handed over in pass order, so the
+// output is the same whatever the number of threads or the vector unit.
 void run_scan(text_stream& console, const scan_settings& settings);
 
 }  // namespace vmc

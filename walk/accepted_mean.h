@@ -16,8 +16,11 @@ struct accepted_mean {
   std::int64_t count = 0;
 
   void operator()(const walk_step& step) {
-    if (!step.accepted) return;
-    sum = sum + step.trial_at.eloc;
+    if (step.accepted) accept(step.trial_at.eloc);
+  }
+  // An accepted move to a configuration of local energy eloc.
+  void accept(float eloc) {
+    sum = sum + eloc;
     ++count;
   }
   // NaN when no move was accepted (0/0).

@@ -4,7 +4,10 @@
 #define HWY_TARGET_INCLUDE "lanes/lane_walk.cc"
 #include "hwy/foreach_target.h"  // IWYU pragma: keep
 
+#include <cstdlib>
 #include <stdexcept>
+#include <string>
+#include <string_view>
 
 #include "hwy/highway.h"
 #include "lanes/exp-inl.h"
@@ -243,7 +246,29 @@ namespace vmc {
 HWY_EXPORT(WalkLanes);
 HWY_EXPORT(ExpLanes);
 
+namespace {
+
+// Test hook: VMC_LANE_TARGET=<name> (AVX3, AVX2, SSE4, ...) in the
+// environment restricts the dispatch to that target, so that whole programs
+// can be run on each one the machine has.
+bool target_from_environment() {
+  const char* name = std::getenv("VMC_LANE_TARGET");
+  if (name == nullptr || *name == 0) return true;
+  for (const std::int64_t t : lane_targets()) {
+    if (std::string_view(lane_target_name(t)) == name) {
+      restrict_lane_target(t);
+      return true;
+    }
+  }
+  throw std::runtime_error("VMC_LANE_TARGET=" + std::string(name) +
+                           ": not a vector target of this program on this machine");
+}
+
+}  // namespace
+
 void walk_lanes(lane_walkers& group, std::int64_t steps, lane_steps* out) {
+  static const bool chosen = target_from_environment();
+  (void)chosen;
   if (out != nullptr && steps > static_cast<std::int64_t>(out->capacity())) {
     throw std::length_error("walk_lanes: more steps than the record holds");
   }

@@ -8,6 +8,7 @@
 #include "classic_reference.h"
 #include "golden.h"
 #include "program_runner.h"
+#include "lanes/lane_walk.h"
 #include "vodik/scan.h"
 
 // Whole runs of the vodik program: the real 45-pass scan, checked record by
@@ -101,17 +102,20 @@ std::vector<std::string> reference_files(const classic_outputs& r) {
   return {r.console, r.energ, r.elektrony1, r.elektrony2};
 }
 
-TEST_F(VodikRun, WritesTheConfirmedOutputsToTheByte) {
-  ASSERT_EQ(result_.status, 0) << result_.err;
-  const std::vector<std::string> actual = {result_.out, read_file(*all_ / "energ.dat"),
-                                           read_file(*all_ / "elektrony1.dat"),
-                                           read_file(*all_ / "elektrony2.dat")};
+// A run's console text and files against the confirmed SHA-256, naming the
+// first differing record of any that is not.
+void expect_confirmed_vodik_outputs(const std::string& out, const fs::path& dir,
+                                    const std::string& label) {
+  const std::vector<std::string> actual = {out, read_file(dir / "energ.dat"),
+                                           read_file(dir / "elektrony1.dat"),
+                                           read_file(dir / "elektrony2.dat")};
   for (std::size_t i = 0; i < actual.size(); ++i) {
     if (sha256_hex(actual[i]) == vodik_confirmed[i].sha256) continue;
     // Only now is the reference walk asked where the output went wrong.
     const classic_outputs& r = vodik_reference();
     const std::string expected = reference_files(r)[i];
-    ADD_FAILURE() << vodik_confirmed[i].name << " is not the confirmed output; first difference: "
+    ADD_FAILURE() << label << ": " << vodik_confirmed[i].name
+                  << " is not the confirmed output; first difference: "
                   << first_difference(expected, actual[i], i >= 2 ? r.pass_first
                                                                   : std::vector<std::size_t>{})
                   << (sha256_hex(expected) == vodik_confirmed[i].sha256
@@ -119,6 +123,33 @@ TEST_F(VodikRun, WritesTheConfirmedOutputsToTheByte) {
                           : " (the reference walk is not the confirmed output either: the model, "
                             "a generator or the record format has changed)");
   }
+}
+
+
+TEST_F(VodikRun, WritesTheConfirmedOutputsToTheByte) {
+  ASSERT_EQ(result_.status, 0) << result_.err;
+  expect_confirmed_vodik_outputs(result_.out, all_->path(), "the best vector target");
+}
+
+TEST(VodikTargets, EveryVectorTargetWritesTheConfirmedOutputs) {
+  // The passes' lanes run on whatever vector unit the machine has; each one
+  // must give the same bytes. The best one is the run above.
+  const std::vector<std::int64_t> targets = lane_targets();
+  for (std::size_t k = 1; k < targets.size(); ++k) {
+    const std::string name = lane_target_name(targets[k]);
+    temp_dir dir;
+    testing::launch on_target;
+    on_target.env.emplace("VMC_LANE_TARGET", name);
+    const testing::outcome r = testing::run(vodik_program, dir.path(), on_target);
+    ASSERT_EQ(r.status, 0) << name << ": " << r.err;
+    expect_confirmed_vodik_outputs(r.out, dir.path(), name);
+  }
+  temp_dir dir;
+  testing::launch unknown;
+  unknown.env.emplace("VMC_LANE_TARGET", "NEON");
+  const testing::outcome r = testing::run(vodik_program, dir.path(), unknown);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("VMC_LANE_TARGET=NEON"), std::string::npos) << r.err;
 }
 
 TEST(VodikReference, ReproducesTheConfirmedOutputs) {

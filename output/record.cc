@@ -20,13 +20,13 @@ char* put_real(char* p, float x) {
   char* const start = p;
   p = std::to_chars(p, p + real_width - 3, x).ptr;
   // A whole number in fixed notation would read as an integer: 421 -> 421.0.
-  if (std::floor(x) == x) {
-    bool marked = false;
-    for (const char* c = start; c != p; ++c) marked = marked || *c == '.' || *c == 'e';
-    if (!marked) {
-      *p++ = '.';
-      *p++ = '0';
-    }
+  // The text shows it: the shortest text of any other float has a point or
+  // an exponent.
+  bool marked = false;
+  for (const char* c = start; c != p; ++c) marked = marked || *c == '.' || *c == 'e';
+  if (!marked) {
+    *p++ = '.';
+    *p++ = '0';
   }
   return p;
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <exception>
+#include <memory>
 
 #include "lanes/lane_walk.h"
 #include "model/trial_function.h"
@@ -22,19 +23,24 @@ constexpr std::int32_t seed1 = 5465;
 constexpr std::int32_t seed2 = 9675;
 constexpr float g_step = 0.40125f;  // largest displacement of one coordinate, A
 constexpr float beta = 0.25f;       // shape of the electron-electron factor, 1/A
-// Room for the electron records of one pass of 100000 steps: about 60 % of
-// the moves are accepted, about 24 bytes a record; it grows if ever needed.
-constexpr std::size_t pass_buffer_bytes = 2400000;
+// The longest record " y z\n".
+constexpr std::size_t record_width = 2 * real_width + 1;
 
-// Appends the record " y z" straight into the buffer's memory: the electron
-// files hold millions of these, and their formatting costs as much as the walk.
-void append_position(std::string& out, float y, float z) {
-  const std::size_t used = out.size();
-  out.resize(used + 2 * real_width + 1);
-  char* p = out.data() + used;
+// Writes the record " y z" at p, which has room for record_width characters:
+// the electron files hold millions of these, and their formatting costs more
+// than the walk.
+char* put_position(char* p, float y, float z) {
   p = put_real(p, y);
   p = put_real(p, z);
   *p++ = '\n';
+  return p;
+}
+
+// Appends the record " y z" straight into the buffer's memory.
+void append_position(std::string& out, float y, float z) {
+  const std::size_t used = out.size();
+  out.resize(used + record_width);
+  char* p = put_position(out.data() + used, y, z);
   out.resize(static_cast<std::size_t>(p - out.data()));
 }
 
@@ -69,7 +75,8 @@ namespace {
 // What the walk of one pass leaves for its records.
 struct pass_walk {
   pass_report report{};
-  std::vector<float> moves;  // y1, z1, y2, z2 after every accepted move
+  std::vector<float> moves;  // y1, z1, y2, z2 after every accepted move, room for every step
+  std::size_t accepted = 0;  // moves recorded
 };
 
 // The passes first ... first + count - 1 (count <= lane_width), walked
@@ -90,23 +97,24 @@ void walk_passes(const ecuyer& seeded, const scan_settings& settings, std::size_
   }
   std::vector<accepted_mean> energy(count);
   for (std::size_t k = 0; k < count; ++k) {
-    out[k].moves.clear();
-    out[k].moves.reserve(4 * static_cast<std::size_t>(settings.steps));
+    out[k].moves.resize(4 * static_cast<std::size_t>(settings.steps));
+    out[k].accepted = 0;
   }
   lane_steps steps(1024, true);
-  walk_lanes_in_pieces(group, settings.steps, steps,
-                       [&](const lane_steps& o, std::int64_t, std::int64_t n) {
-                         for (std::size_t k = 0; k < count; ++k) {
-                           for (std::int64_t j = 0; j < n; ++j) {
-                             const std::size_t at = static_cast<std::size_t>(j) * lane_width + k;
-                             if (o.accepted[at] == 0) continue;
-                             energy[k].accept(o.eloc[at]);
-                             const float* y = o.position.data() + static_cast<std::size_t>(j) * 4 * lane_width + k;
-                             out[k].moves.insert(out[k].moves.end(),
-                                                 {y[0], y[lane_width], y[2 * lane_width], y[3 * lane_width]});
-                           }
-                         }
-                       });
+  walk_lanes_in_pieces(
+      group, settings.steps, steps, [&](const lane_steps& o, std::int64_t, std::int64_t n) {
+        for (std::size_t k = 0; k < count; ++k) {
+          float* move = out[k].moves.data() + 4 * out[k].accepted;
+          for (std::int64_t j = 0; j < n; ++j) {
+            const std::size_t at = static_cast<std::size_t>(j) * lane_width + k;
+            if (o.accepted[at] == 0) continue;
+            energy[k].accept(o.eloc[at]);
+            const float* y = o.position.data() + static_cast<std::size_t>(j) * 4 * lane_width + k;
+            for (std::size_t c = 0; c < 4; ++c) *move++ = y[c * lane_width];
+          }
+          out[k].accepted = static_cast<std::size_t>(move - out[k].moves.data()) / 4;
+        }
+      });
   const float am = static_cast<float>(settings.steps);
   for (std::size_t k = 0; k < count; ++k) {
     out[k].report = {settings.separations[first + k], energy[k].mean(),
@@ -114,15 +122,27 @@ void walk_passes(const ecuyer& seeded, const scan_settings& settings, std::size_
   }
 }
 
+// Room for the records " y z" of every step of a pass.
+struct pass_text {
+  std::unique_ptr<char[]> e1, e2;
+  std::size_t e1_size = 0, e2_size = 0;
+  explicit pass_text(std::int64_t steps)
+      : e1(new char[static_cast<std::size_t>(steps) * record_width]),
+        e2(new char[static_cast<std::size_t>(steps) * record_width]) {}
+};
+
 // The electron records of one pass: " y z" of electron 1 into e1 and of
 // electron 2 into e2 after every accepted move.
-void format_moves(const std::vector<float>& moves, std::string& e1, std::string& e2) {
-  e1.clear();
-  e2.clear();
-  for (std::size_t i = 0; i + 4 <= moves.size(); i += 4) {
-    append_position(e1, moves[i], moves[i + 1]);
-    append_position(e2, moves[i + 2], moves[i + 3]);
+void format_moves(const pass_walk& w, pass_text& t) {
+  char* p1 = t.e1.get();
+  char* p2 = t.e2.get();
+  const float* m = w.moves.data();
+  for (std::size_t i = 0; i < w.accepted; ++i, m += 4) {
+    p1 = put_position(p1, m[0], m[1]);
+    p2 = put_position(p2, m[2], m[3]);
   }
+  t.e1_size = static_cast<std::size_t>(p1 - t.e1.get());
+  t.e2_size = static_cast<std::size_t>(p2 - t.e2.get());
 }
 
 }  // namespace
@@ -152,9 +172,7 @@ void run_scan(text_stream& console, const scan_settings& settings) {
   {
     // Each thread keeps its two record buffers for all its passes, so the
     // memory is touched once rather than grown afresh in every pass.
-    std::string e1, e2;
-    e1.reserve(pass_buffer_bytes);
-    e2.reserve(pass_buffer_bytes);
+    pass_text text(settings.steps);
     for (std::size_t round = 0; round < groups; round += round_groups) {
       const std::size_t round_end = std::min(groups, round + round_groups);
 #pragma omp for schedule(dynamic, 1)
@@ -175,7 +193,7 @@ void run_scan(text_stream& console, const scan_settings& settings) {
       for (std::size_t p = first_pass; p < end_pass; ++p) {
         const pass_walk& w = walked[p - first_pass];
         try {
-          if (!failed.load()) format_moves(w.moves, e1, e2);
+          if (!failed.load()) format_moves(w, text);
         } catch (...) {
           fail();
         }
@@ -188,8 +206,8 @@ void run_scan(text_stream& console, const scan_settings& settings) {
               write_record(console, "separacia= ", r.s, "E= ", r.e, "ratio  ", r.ratio);
               console.flush();
               write_record(energ, r.s, r.e);
-              elektrony1.write(e1);
-              elektrony2.write(e2);
+              elektrony1.write({text.e1.get(), text.e1_size});
+              elektrony2.write({text.e2.get(), text.e2_size});
             } catch (...) {
               fail();
             }

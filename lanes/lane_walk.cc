@@ -160,8 +160,46 @@ HWY_INLINE lane_evaluation evaluate(const VF (&r)[6], const lane_trial& t) {
 }
 
 // Walks lanes [base, base + Lanes) of the group for `steps` steps.
+// Adds one step's local energies (and acceptance, 1 or 0) of lanes
+// [base, base + Lanes) to the statistics: blocking::add and the accepted sums
+// of energy_statistics, operation for operation, in double lanes.
+HWY_INLINE void add_to_statistics(lane_statistics& s, std::size_t base, VD eloc, VD accepted) {
+  const DD dd;
+  s.vector_lanes = hn::Lanes(dd);
+  const VD one = hn::Set(dd, 1.0);
+  hn::StoreU(hn::Add(hn::LoadU(dd, s.accepted + base), accepted), dd, s.accepted + base);
+  // A rejected step adds +0, which leaves a sum that started at +0 as it is.
+  hn::StoreU(hn::Add(hn::LoadU(dd, s.sum_accepted + base),
+                     hn::IfThenElseZero(hn::Eq(accepted, one), eloc)),
+             dd, s.sum_accepted + base);
+  if (s.n[0][base] == 0) hn::StoreU(eloc, dd, s.shift + base);
+  VD y = hn::Sub(eloc, hn::LoadU(dd, s.shift + base));
+  for (std::size_t l = 0; l < lane_statistics::levels; ++l) {
+    const std::size_t at = base;
+    if (s.n[l][at] == 0) {
+      hn::StoreU(y, dd, s.first[l] + at);
+    } else {
+      const VD products = hn::LoadU(dd, s.sum_products[l] + at);
+      hn::StoreU(hn::Add(products, hn::Mul(hn::LoadU(dd, s.last[l] + at), y)), dd,
+                 s.sum_products[l] + at);
+    }
+    hn::StoreU(hn::Add(hn::LoadU(dd, s.sum[l] + at), y), dd, s.sum[l] + at);
+    hn::StoreU(hn::Add(hn::LoadU(dd, s.sum_squares[l] + at), hn::Mul(y, y)), dd,
+               s.sum_squares[l] + at);
+    const VD previous = hn::LoadU(dd, s.last[l] + at);
+    hn::StoreU(y, dd, s.last[l] + at);
+    // The count and the pairing are the vector's, kept at its first lane.
+    const bool pending = s.pending[l][at];
+    ++s.n[l][at];
+    s.pending[l][at] = !pending;
+    if (!pending) return;
+    // The value before this one and this one make one block of the level above.
+    y = hn::Mul(hn::Set(dd, 0.5), hn::Add(previous, y));
+  }
+}
+
 HWY_INLINE void walk_vector(lane_walkers& w, std::size_t base, std::int64_t steps,
-                            lane_steps* out) {
+                            lane_steps* out, lane_statistics* stats) {
   const DF df;
   const DD dd;
   lane_generator g{make_component(40014.0, 2147483563.0), make_component(40692.0, 2147483399.0),
@@ -191,6 +229,10 @@ HWY_INLINE void walk_vector(lane_walkers& w, std::size_t base, std::int64_t step
     for (int i = 0; i < 6; ++i) r[i] = hn::IfThenElse(accepted, trial[i], r[i]);
     eloc = hn::IfThenElse(accepted, at.eloc, eloc);
     psi = hn::IfThenElse(accepted, at.psi, psi);
+    if (stats != nullptr) {
+      add_to_statistics(*stats, base, hn::PromoteTo(dd, eloc),
+                        hn::PromoteTo(dd, hn::IfThenElseZero(accepted, one)));
+    }
     if (out != nullptr) {
       const std::size_t row = static_cast<std::size_t>(j) * lane_width + base;
       hn::StoreU(eloc, df, out->eloc.data() + row);
@@ -213,10 +255,10 @@ HWY_INLINE void walk_vector(lane_walkers& w, std::size_t base, std::int64_t step
   hn::StoreU(g.x2, dd, w.ix2 + base);
 }
 
-void WalkLanes(lane_walkers& w, std::int64_t steps, lane_steps* out) {
+void WalkLanes(lane_walkers& w, std::int64_t steps, lane_steps* out, lane_statistics* stats) {
   const DF df;
   for (std::size_t base = 0; base < lane_width; base += hn::Lanes(df)) {
-    walk_vector(w, base, steps, out);
+    walk_vector(w, base, steps, out, stats);
   }
 }
 
@@ -266,13 +308,14 @@ bool target_from_environment() {
 
 }  // namespace
 
-void walk_lanes(lane_walkers& group, std::int64_t steps, lane_steps* out) {
+void walk_lanes(lane_walkers& group, std::int64_t steps, lane_steps* out,
+                lane_statistics* stats) {
   static const bool chosen = target_from_environment();
   (void)chosen;
   if (out != nullptr && steps > static_cast<std::int64_t>(out->capacity())) {
     throw std::length_error("walk_lanes: more steps than the record holds");
   }
-  HWY_DYNAMIC_DISPATCH(WalkLanes)(group, steps, out);
+  HWY_DYNAMIC_DISPATCH(WalkLanes)(group, steps, out, stats);
 }
 
 void exp_lanes(const float* x, float* y, std::size_t n) { HWY_DYNAMIC_DISPATCH(ExpLanes)(x, y, n); }
@@ -291,6 +334,25 @@ void set_lane(lane_walkers& group, std::size_t k, const walker& w, const ecuyer&
   group.e2[k] = t.e2;
   group.hbm[k] = t.hbm;
   group.step[k] = step;
+}
+
+energy_statistics statistics_in_lane(const lane_statistics& s, std::size_t k) {
+  energy_statistics e;
+  e.series.shift = s.shift[k];
+  const std::size_t first_lane = s.vector_lanes == 0 ? k : k - k % s.vector_lanes;
+  for (std::size_t l = 0; l < lane_statistics::levels; ++l) {
+    block_level& b = e.series.levels[l];
+    b.n = s.n[l][first_lane];
+    b.pending = s.pending[l][first_lane];
+    b.sum = s.sum[l][k];
+    b.sum_squares = s.sum_squares[l][k];
+    b.sum_products = s.sum_products[l][k];
+    b.first = s.first[l][k];
+    b.last = s.last[l][k];
+  }
+  e.accepted = static_cast<std::int64_t>(s.accepted[k]);
+  e.sum_accepted = s.sum_accepted[k];
+  return e;
 }
 
 walker walker_in_lane(const lane_walkers& group, std::size_t k) {

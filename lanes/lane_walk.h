@@ -7,6 +7,7 @@
 
 #include "model/trial_function.h"
 #include "random/ecuyer.h"
+#include "stats/energy_statistics.h"
 #include "walk/metropolis.h"
 
 // The Metropolis walk in vector lanes: lane_width walks advance together, one
@@ -66,9 +67,35 @@ struct lane_steps {
   std::size_t capacity() const { return eloc.size() / lane_width; }
 };
 
+// The statistics of every lane's measured steps, as energy_statistics keeps
+// them, side by side: the lanes of a group always hold the same number of
+// values, so their blocking levels fill together and each level's sums of
+// all lanes are one vector. Start from a value-initialised one ({}).
+struct lane_statistics {
+  static constexpr std::size_t levels = blocking::max_levels;
+  alignas(64) double shift[lane_width];
+  alignas(64) double sum[levels][lane_width];
+  alignas(64) double sum_squares[levels][lane_width];
+  alignas(64) double sum_products[levels][lane_width];
+  alignas(64) double first[levels][lane_width];
+  alignas(64) double last[levels][lane_width];
+  alignas(64) double accepted[lane_width];  // a count, exact in double
+  alignas(64) double sum_accepted[lane_width];
+  // Counts and pairing per level, the same for every lane of a vector, so
+  // kept at the vector's first lane only.
+  std::int64_t n[levels][lane_width];
+  bool pending[levels][lane_width];
+  std::size_t vector_lanes;  // lanes of the vectors that filled it
+};
+
+// Lane k's statistics, to the bit those of energy_statistics fed the same steps.
+energy_statistics statistics_in_lane(const lane_statistics& s, std::size_t k);
+
 // Runs `steps` steps of every lane of the group; with out, records them
-// (steps must then be at most out->capacity()).
-void walk_lanes(lane_walkers& group, std::int64_t steps, lane_steps* out);
+// (steps must then be at most out->capacity()); with stats, adds each step to
+// them, as energy_statistics does.
+void walk_lanes(lane_walkers& group, std::int64_t steps, lane_steps* out,
+                lane_statistics* stats = nullptr);
 
 // Walks the group `steps` recorded steps in pieces of out.capacity() steps,
 // handing each piece to consume(out, first, n): the steps first ... first + n - 1.

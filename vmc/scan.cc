@@ -1,7 +1,7 @@
 #include "vmc/scan.h"
 
 #include <algorithm>
-#include <bit>
+#include <memory>
 
 #include "lanes/lane_walk.h"
 #include "model/covalent_ionic.h"
@@ -93,35 +93,25 @@ std::vector<energy_statistics> run_lane_group(const scan_settings& settings,
     longest = std::max(longest, walker_steps(settings, walk.w));
   }
   walk_lanes(group, settings.equilibration, nullptr);
-  std::vector<energy_statistics> stats(walks.size());
   std::vector<std::int64_t> steps(walks.size());
   for (std::size_t k = 0; k < walks.size(); ++k) steps[k] = walker_steps(settings, walks[k].w);
-  lane_steps out(1024, false);
-  std::vector<double> series(out.capacity());
-  walk_lanes_in_pieces(group, longest, out, [&](const lane_steps& o, std::int64_t first, std::int64_t n) {
+  const std::int64_t shortest = *std::min_element(steps.begin(), steps.end());
+  // The steps every walker of the group measures are added up in the lanes ...
+  auto together = std::make_unique<lane_statistics>();
+  walk_lanes(group, shortest, nullptr, together.get());
+  std::vector<energy_statistics> stats;
+  for (std::size_t k = 0; k < walks.size(); ++k) stats.push_back(statistics_in_lane(*together, k));
+  // ... and the one more step of the walkers that have it, lane by lane.
+  if (longest > shortest) {
+    lane_steps out(static_cast<std::size_t>(longest - shortest), false);
+    walk_lanes(group, longest - shortest, &out);
     for (std::size_t k = 0; k < walks.size(); ++k) {
-      // A shorter walker's extra steps stay inside its own stream and are dropped.
-      const std::int64_t mine = std::min(n, steps[k] - first);
-      if (mine <= 0) continue;
-      energy_statistics& e = stats[k];
-      std::int64_t accepted = e.accepted;
-      double sum_accepted = e.sum_accepted;
-      for (std::int64_t j = 0; j < mine; ++j) {
+      for (std::int64_t j = 0; j < steps[k] - shortest; ++j) {
         const std::size_t at = static_cast<std::size_t>(j) * lane_width + k;
-        const double eloc = static_cast<double>(o.eloc[at]);
-        series[static_cast<std::size_t>(j)] = eloc;
-        // Without a branch, which would guess wrong half the time: a rejected
-        // step adds +0 (its bits masked away), which leaves a sum that started
-        // at +0 unchanged to the bit.
-        const std::uint64_t a = o.accepted[at];
-        accepted += static_cast<std::int64_t>(a);
-        sum_accepted += std::bit_cast<double>(std::bit_cast<std::uint64_t>(eloc) & (0 - a));
+        stats[k].add(out.eloc[at], out.accepted[at] != 0);
       }
-      e.accepted = accepted;
-      e.sum_accepted = sum_accepted;
-      e.series.add_all(std::span(series).first(static_cast<std::size_t>(mine)));
     }
-  });
+  }
   return stats;
 }
 

@@ -15,40 +15,6 @@ double chi_square_99(int df) {
   return d * c * c * c;
 }
 
-void blocking::add_all(std::span<double> x) {
-  if (x.empty()) return;
-  if (levels[0].n == 0) shift = x[0];
-  for (double& v : x) v -= shift;
-  std::size_t values = x.size();
-  for (block_level& level : levels) {
-    block_level l = level;
-    std::size_t climbing = 0;
-    for (std::size_t i = 0; i < values; ++i) {
-      const double y = x[i];
-      if (l.n == 0) {
-        l.first = y;
-      } else {
-        l.sum_products += l.last * y;
-      }
-      ++l.n;
-      l.sum += y;
-      l.sum_squares += y * y;
-      const double previous = l.last;
-      l.last = y;
-      if (!l.pending) {
-        l.pending = true;
-      } else {
-        // The value before this one and this one make one block of the level above.
-        l.pending = false;
-        x[climbing++] = 0.5 * (previous + y);
-      }
-    }
-    level = l;
-    values = climbing;
-    if (values == 0) return;
-  }
-}
-
 void merge(blocking& b, const blocking& other) {
   if (other.count() == 0) return;
   if (b.count() == 0) {

@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cstdint>
-#include <span>
 #include <vector>
 
 // The standard error of the mean of a correlated series by blocking
@@ -62,12 +61,6 @@ struct blocking {
       y = 0.5 * (previous + y);
     }
   }
-
-  // Adds x[0], x[1], ... in turn: the same, to the bit, as add() for each,
-  // but one level at a time with the level's sums in registers, which is
-  // several times faster for long pieces of a series. x is used up: it holds
-  // the block means of each level as they climb.
-  void add_all(std::span<double> x);
 
   std::int64_t count() const { return levels[0].n; }
 };

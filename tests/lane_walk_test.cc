@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <vector>
 
 #include "random/streams.h"
@@ -115,6 +116,42 @@ TEST_P(LaneTargets, EveryLaneIsTheScalarWalkToTheBit) {
     EXPECT_EQ(g.ix2, expected[k].generator.ix2) << "lane " << k;
   }
   EXPECT_GT(accepted_far, 0);
+}
+
+TEST_P(LaneTargets, StatisticsAreTheScalarWalksToTheBit) {
+  // 3001 steps: eleven blocking levels, the top ones still pending.
+  constexpr std::int64_t steps = 3001;
+  lane_walkers group{};
+  std::vector<energy_statistics> expected(lane_width);
+  for (std::size_t k = 0; k < lane_width; ++k) {
+    ecuyer g = walk_stream(99, k, 1000000);
+    walker w = start_of(cases[k], g);
+    set_lane(group, k, w, g, trial_of(cases[k]), cases[k].step);
+    metropolis_walk(w, g, scaled_step{cases[k].step}, trial_of(cases[k]),
+                    acceptance::above_deviate, steps, expected[k]);
+  }
+  auto stats = std::make_unique<lane_statistics>();
+  walk_lanes(group, steps, nullptr, stats.get());
+  for (std::size_t k = 0; k < lane_width; ++k) {
+    const energy_statistics got = statistics_in_lane(*stats, k);
+    const energy_statistics& e = expected[k];
+    EXPECT_EQ(got.accepted, e.accepted) << "lane " << k;
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(got.sum_accepted), std::bit_cast<std::uint64_t>(e.sum_accepted))
+        << "lane " << k;
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(got.series.shift), std::bit_cast<std::uint64_t>(e.series.shift))
+        << "lane " << k;
+    for (std::size_t l = 0; l < blocking::max_levels; ++l) {
+      const block_level &a = got.series.levels[l], &b = e.series.levels[l];
+      ASSERT_EQ(a.n, b.n) << "lane " << k << " level " << l;
+      ASSERT_EQ(a.pending, b.pending) << "lane " << k << " level " << l;
+      for (const auto field : {&block_level::sum, &block_level::sum_squares,
+                               &block_level::sum_products, &block_level::first, &block_level::last}) {
+        if (b.n == 0) continue;  // an empty level's last value is never read
+        ASSERT_EQ(std::bit_cast<std::uint64_t>(a.*field), std::bit_cast<std::uint64_t>(b.*field))
+            << "lane " << k << " level " << l;
+      }
+    }
+  }
 }
 
 TEST_P(LaneTargets, WalkingWithoutRecordsEndsWhereRecordedWalkingEnds) {

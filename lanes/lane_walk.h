@@ -113,6 +113,11 @@ void walk_lanes_in_pieces(lane_walkers& group, std::int64_t steps, lane_steps& o
 // (float) exp((double) x) of each of the n values of x, in lanes.
 void exp_lanes(const float* x, float* y, std::size_t n);
 
+// One step x -> a x mod m of component `which` (1 or 2) of L'Ecuyer's
+// generator, as the lanes take it, for each of the n states x (exact integers
+// in 0 ... m - 1).
+void step_component_lanes(const double* x, double* y, std::size_t n, int which);
+
 // The Highway targets this program was compiled for that the machine can
 // run, as Highway's bit values, and their names; restricting the dispatch to
 // one of them (0 lifts the restriction) lets tests compare every target.

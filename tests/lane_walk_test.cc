@@ -172,6 +172,26 @@ TEST_P(LaneTargets, WalkingWithoutRecordsEndsWhereRecordedWalkingEnds) {
   EXPECT_THROW(walk_lanes(b, 501, &out), std::length_error);
 }
 
+TEST_P(LaneTargets, GeneratorStepsAreSchragesOnASampleOfAllStates) {
+  // Every 997th state of each component, both ends included; the whole
+  // range is bench/exhaustive-check's.
+  for (int which : {1, 2}) {
+    const std::int32_t m = which == 1 ? 2147483563 : 2147483399;
+    std::vector<double> x;
+    for (std::int64_t v = 0; v < m; v += 997) x.push_back(static_cast<double>(v));
+    for (std::int32_t v : {1, 2, m - 2, m - 1}) x.push_back(v);
+    std::vector<double> y(x.size());
+    step_component_lanes(x.data(), y.data(), x.size(), which);
+    for (std::size_t i = 0; i < x.size(); ++i) {
+      ecuyer g;
+      if (which == 1) g.ix1 = static_cast<std::int32_t>(x[i]);
+      else g.ix2 = static_cast<std::int32_t>(x[i]);
+      g.next();  // Schrage's step of both components
+      ASSERT_EQ(y[i], which == 1 ? g.ix1 : g.ix2) << "component " << which << " x " << x[i];
+    }
+  }
+}
+
 float scalar_exp(float x) { return static_cast<float>(std::exp(static_cast<double>(x))); }
 
 void expect_exp_equal(const std::vector<float>& x) {

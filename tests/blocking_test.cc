@@ -174,6 +174,17 @@ TEST(Blocking, MergedSeriesAreBlockedSideBySide) {
     for (double v : x) total += v;
   }
   EXPECT_NEAR(r.mean, total / 2340.0, 1e-12);
+  // A merged blocking merged again: the same levels.
+  blocking nested, outer = parts[0];
+  merge(nested, parts[1]);
+  merge(nested, parts[2]);
+  merge(outer, nested);
+  const blocking_result twice = analyse(outer);
+  ASSERT_EQ(twice.levels.size(), r.levels.size());
+  for (std::size_t k = 0; k < r.levels.size(); ++k) {
+    EXPECT_NEAR(twice.levels[k].variance / r.levels[k].variance, 1.0, 1e-10) << k;
+    EXPECT_NEAR(twice.levels[k].lag1, r.levels[k].lag1, 1e-10) << k;
+  }
   // Merging into nothing gives the series itself, and merging nothing changes nothing.
   blocking alone;
   merge(alone, parts[2]);

@@ -75,7 +75,9 @@ namespace {
 // What the walk of one pass leaves for its records.
 struct pass_walk {
   pass_report report{};
-  std::vector<float> moves;  // y1, z1, y2, z2 after every accepted move, room for every step
+  // y1, z1, y2, z2 after every accepted move, with room for every step; only
+  // what is written is ever touched.
+  std::unique_ptr<float[]> moves;
   std::size_t accepted = 0;  // moves recorded
 };
 
@@ -97,14 +99,14 @@ void walk_passes(const ecuyer& seeded, const scan_settings& settings, std::size_
   }
   std::vector<accepted_mean> energy(count);
   for (std::size_t k = 0; k < count; ++k) {
-    out[k].moves.resize(4 * static_cast<std::size_t>(settings.steps));
+    if (!out[k].moves) out[k].moves.reset(new float[4 * static_cast<std::size_t>(settings.steps)]);
     out[k].accepted = 0;
   }
   lane_steps steps(1024, true);
   walk_lanes_in_pieces(
       group, settings.steps, steps, [&](const lane_steps& o, std::int64_t, std::int64_t n) {
         for (std::size_t k = 0; k < count; ++k) {
-          float* move = out[k].moves.data() + 4 * out[k].accepted;
+          float* move = out[k].moves.get() + 4 * out[k].accepted;
           for (std::int64_t j = 0; j < n; ++j) {
             const std::size_t at = static_cast<std::size_t>(j) * lane_width + k;
             if (o.accepted[at] == 0) continue;
@@ -112,7 +114,7 @@ void walk_passes(const ecuyer& seeded, const scan_settings& settings, std::size_
             const float* y = o.position.data() + static_cast<std::size_t>(j) * 4 * lane_width + k;
             for (std::size_t c = 0; c < 4; ++c) *move++ = y[c * lane_width];
           }
-          out[k].accepted = static_cast<std::size_t>(move - out[k].moves.data()) / 4;
+          out[k].accepted = static_cast<std::size_t>(move - out[k].moves.get()) / 4;
         }
       });
   const float am = static_cast<float>(settings.steps);
@@ -136,7 +138,7 @@ struct pass_text {
 void format_moves(const pass_walk& w, pass_text& t) {
   char* p1 = t.e1.get();
   char* p2 = t.e2.get();
-  const float* m = w.moves.data();
+  const float* m = w.moves.get();
   for (std::size_t i = 0; i < w.accepted; ++i, m += 4) {
     p1 = put_position(p1, m[0], m[1]);
     p2 = put_position(p2, m[2], m[3]);

@@ -1,7 +1,7 @@
 // The model's double-precision exponential, (float) exp((double) x), in
 // vector lanes: the float lanes are widened to double, passed through
 // Highway's Exp and rounded back to float. Inside [-87, 88] this
-// equals the scalar function on every float (tools/check-lane-exp proves it
+// equals the scalar function on every float (bench/exhaustive-check proves it
 // over all 2^32 inputs on each compiled target); a vector with any lane
 // outside that range (a far electron, an infinity, a NaN) takes the scalar
 // function lane by lane.

@@ -5,6 +5,7 @@
 #include "hwy/foreach_target.h"  // IWYU pragma: keep
 
 #include <cstdlib>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -308,26 +309,29 @@ namespace {
 
 // Test hook: VMC_LANE_TARGET=<name> (AVX3, AVX2, SSE4, ...) in the
 // environment restricts the dispatch to that target, so that whole programs
-// can be run on each one the machine has.
-bool target_from_environment() {
-  const char* name = std::getenv("VMC_LANE_TARGET");
-  if (name == nullptr || *name == 0) return true;
-  for (const std::int64_t t : lane_targets()) {
-    if (std::string_view(lane_target_name(t)) == name) {
-      restrict_lane_target(t);
-      return true;
+// can be run on each one the machine has. Read once, before the first walk
+// or the first explicit restriction, which then overrides it.
+void target_from_environment() {
+  static std::once_flag read;
+  std::call_once(read, [] {
+    const char* name = std::getenv("VMC_LANE_TARGET");
+    if (name == nullptr || *name == 0) return;
+    for (const std::int64_t t : lane_targets()) {
+      if (std::string_view(lane_target_name(t)) == name) {
+        hwy::SetSupportedTargetsForTest(t);
+        return;
+      }
     }
-  }
-  throw std::runtime_error("VMC_LANE_TARGET=" + std::string(name) +
-                           ": not a vector target of this program on this machine");
+    throw std::runtime_error("VMC_LANE_TARGET=" + std::string(name) +
+                             ": not a vector target of this program on this machine");
+  });
 }
 
 }  // namespace
 
 void walk_lanes(lane_walkers& group, std::int64_t steps, lane_steps* out,
                 lane_statistics* stats) {
-  static const bool chosen = target_from_environment();
-  (void)chosen;
+  target_from_environment();
   if (out != nullptr && steps > static_cast<std::int64_t>(out->capacity())) {
     throw std::length_error("walk_lanes: more steps than the record holds");
   }
@@ -342,6 +346,11 @@ void step_component_lanes(const double* x, double* y, std::size_t n, int which) 
 
 void set_lane(lane_walkers& group, std::size_t k, const walker& w, const ecuyer& g,
               const trial_function<exp_double>& t, float step) {
+  // The lanes step a x mod m, which Schrage's step equals only in 0 ... m - 1
+  // (any one draw brings a state there).
+  if (g.ix1 < 0 || g.ix1 >= 2147483563 || g.ix2 < 0 || g.ix2 >= 2147483399) {
+    throw std::invalid_argument("set_lane: a generator state outside 0 ... m - 1");
+  }
   for (std::size_t i = 0; i < 6; ++i) group.r[i][k] = w.r[i];
   group.eloc[k] = w.at.eloc;
   group.psi[k] = w.at.psi;
@@ -390,7 +399,10 @@ std::vector<std::int64_t> lane_targets() { return hwy::SupportedAndGeneratedTarg
 
 const char* lane_target_name(std::int64_t target) { return hwy::TargetName(target); }
 
-void restrict_lane_target(std::int64_t target) { hwy::SetSupportedTargetsForTest(target); }
+void restrict_lane_target(std::int64_t target) {
+  target_from_environment();
+  hwy::SetSupportedTargetsForTest(target);
+}
 
 }  // namespace vmc
 #endif  // HWY_ONCE

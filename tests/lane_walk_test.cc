@@ -170,6 +170,11 @@ TEST_P(LaneTargets, WalkingWithoutRecordsEndsWhereRecordedWalkingEnds) {
     EXPECT_EQ(generator_in_lane(a, k).ix1, generator_in_lane(b, k).ix1);
   }
   EXPECT_THROW(walk_lanes(b, 501, &out), std::length_error);
+  // A raw seed outside a component's residues would step differently in lanes.
+  const walker w = walker_in_lane(a, 0);
+  EXPECT_THROW(set_lane(a, 0, w, ecuyer{-5, 7}, trial_of(cases[0]), 0.4f), std::invalid_argument);
+  EXPECT_THROW(set_lane(a, 0, w, ecuyer{5, 2147483399}, trial_of(cases[0]), 0.4f),
+               std::invalid_argument);
 }
 
 TEST_P(LaneTargets, GeneratorStepsAreSchragesOnASampleOfAllStates) {

@@ -1,6 +1,9 @@
 #include "vmc/scan.h"
 
 #include <algorithm>
+#include <atomic>
+#include <exception>
+#include <map>
 #include <memory>
 
 #include "lanes/lane_walk.h"
@@ -141,42 +144,64 @@ std::vector<scan_row> run_scan(const scan_settings& settings,
 
 std::vector<scan_row> run_scan(const scan_settings& settings, const std::vector<std::size_t>& tasks,
                                const std::function<void(std::size_t, std::size_t)>& done) {
-  // Every walk of the tasks, a separation's walkers together, in groups.
-  const std::size_t width = settings.lanes && settings.ionic_weight == 1.0f ? lane_width : 1;
-  std::vector<std::vector<scan_walk>> groups;
-  for (std::size_t task = 0; task < tasks.size(); ++task) {
-    for (std::int64_t w = 0; w < settings.walkers; ++w) {
-      if (groups.empty() || groups.back().size() == width) groups.emplace_back();
-      groups.back().push_back({task, w});
+  // The walks of the tasks in order, a separation's walkers together (walk j
+  // is walker j mod W of task j / W), cut into groups of one lane group each.
+  const std::uint64_t width = settings.lanes && settings.ionic_weight == 1.0f ? lane_width : 1;
+  const auto walkers = static_cast<std::uint64_t>(settings.walkers);
+  const std::uint64_t walks = tasks.size() * walkers;
+  const auto groups = static_cast<std::int64_t>((walks + width - 1) / width);
+
+  // Finished groups are merged in group order, so each separation's walkers
+  // are merged in walker order whatever order the threads finish in; only
+  // the groups that finished early wait, a few per thread.
+  std::vector<energy_statistics> merged(tasks.size());
+  std::map<std::uint64_t, std::vector<energy_statistics>> waiting;
+  std::uint64_t next = 0;
+  std::size_t finished = 0;
+  std::exception_ptr failure;
+  std::atomic<bool> failed{false};
+  const auto fail = [&] {
+#pragma omp critical(scan_failure)
+    if (!failed.exchange(true)) failure = std::current_exception();
+  };
+#pragma omp parallel for schedule(dynamic, 1)
+  for (std::int64_t g = 0; g < groups; ++g) {
+    if (failed.load()) continue;
+    try {
+      const auto first = static_cast<std::uint64_t>(g) * width;
+      std::vector<scan_walk> group;
+      for (std::uint64_t j = first; j < std::min(walks, first + width); ++j) {
+        group.push_back({tasks[j / walkers], static_cast<std::int64_t>(j % walkers)});
+      }
+      std::vector<energy_statistics> stats;
+      if (width == 1) {
+        stats.push_back(run_walker(settings, group[0].index, group[0].w));
+      } else {
+        stats = run_lane_group(settings, group);
+      }
+#pragma omp critical(scan_merge)
+      {
+        try {
+          waiting.emplace(static_cast<std::uint64_t>(g), std::move(stats));
+          for (auto it = waiting.find(next); it != waiting.end(); it = waiting.find(next)) {
+            for (std::size_t k = 0; k < it->second.size(); ++k) {
+              const std::uint64_t j = next * width + k;
+              merge(merged[j / walkers], it->second[k]);
+              if (j % walkers == walkers - 1 && done) done(++finished, tasks.size());
+            }
+            waiting.erase(it);
+            ++next;
+          }
+        } catch (...) {
+          fail();
+        }
+      }
+    } catch (...) {
+      fail();
     }
   }
-  std::vector<std::int64_t> waiting(tasks.size(), settings.walkers);
-  std::size_t finished = 0;
-  const auto walks = rows_in_parallel<std::vector<energy_statistics>>(
-      all_tasks(groups.size()), [&](std::size_t g) {
-        std::vector<scan_walk> group = groups[g];
-        for (scan_walk& k : group) k.index = tasks[k.index];
-        std::vector<energy_statistics> stats;
-        if (width == 1) {
-          stats.push_back(run_walker(settings, group[0].index, group[0].w));
-        } else {
-          stats = run_lane_group(settings, group);
-        }
-#pragma omp critical(scan_progress)
-        for (const scan_walk& k : groups[g]) {
-          if (--waiting[k.index] == 0) {
-            ++finished;
-            if (done) done(finished, tasks.size());
-          }
-        }
-        return stats;
-      });
+  if (failure) std::rethrow_exception(failure);
 
-  // Each separation's walkers, merged in walker order.
-  std::vector<energy_statistics> merged(tasks.size());
-  for (std::size_t g = 0; g < groups.size(); ++g) {
-    for (std::size_t k = 0; k < groups[g].size(); ++k) merge(merged[groups[g][k].index], walks[g][k]);
-  }
   std::vector<scan_row> rows;
   for (std::size_t task = 0; task < tasks.size(); ++task) {
     const float s = settings.separations[tasks[task]];

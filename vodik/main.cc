@@ -21,8 +21,8 @@ constexpr const char* usage =
     "  elektrony1.dat   y and z of electron 1 after every accepted move (about 61 MB)\n"
     "  elektrony2.dat   the same for electron 2\n"
     "\n"
-    "Takes no arguments. OMP_NUM_THREADS sets the number of threads; the\n"
-    "output is the same whatever it is.\n";
+    "Takes no arguments. OMP_NUM_THREADS sets the number of threads (at most\n"
+    "4 are used); the output is the same whatever it is.\n";
 
 }  // namespace
 

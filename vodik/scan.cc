@@ -23,6 +23,10 @@ constexpr std::int32_t seed1 = 5465;
 constexpr std::int32_t seed2 = 9675;
 constexpr float g_step = 0.40125f;  // largest displacement of one coordinate, A
 constexpr float beta = 0.25f;       // shape of the electron-electron factor, 1/A
+// Groups of passes walked in one round, and the most threads a scan uses.
+constexpr std::size_t round_groups = 2;
+constexpr int most_threads = 4;
+
 // The longest record " y z\n".
 constexpr std::size_t record_width = 2 * real_width + 1;
 
@@ -159,10 +163,16 @@ void run_scan(text_stream& console, const scan_settings& settings) {
 
   const std::size_t passes = settings.separations.size();
   const std::size_t groups = (passes + lane_width - 1) / lane_width;
-  // A round walks one group of passes per thread, then formats and writes
-  // its passes; the walked moves of one round are all that is kept.
-  const std::size_t round_groups = static_cast<std::size_t>(std::max(1, omp_get_max_threads()));
+  // A round walks two groups of passes, then formats and writes them; the
+  // walked moves of one round are all that is kept. Each thread formats into
+  // text of its own, so the threads are capped: more could not help the six
+  // groups of a scan, and would only take memory (about 5 MB each). All of
+  // it is allocated here, before any thread starts, so that a failure is
+  // thrown as usual.
+  const int team = std::clamp(omp_get_max_threads(), 1, most_threads);
   std::vector<pass_walk> walked(round_groups * lane_width);
+  std::vector<pass_text> texts;
+  for (int t = 0; t < team; ++t) texts.emplace_back(settings.steps);
   std::exception_ptr failure;
   std::atomic<bool> failed{false};
   const auto fail = [&] {
@@ -170,11 +180,11 @@ void run_scan(text_stream& console, const scan_settings& settings) {
     if (!failed.exchange(true)) failure = std::current_exception();
   };
 
-#pragma omp parallel
+#pragma omp parallel num_threads(team)
   {
     // Each thread keeps its two record buffers for all its passes, so the
     // memory is touched once rather than grown afresh in every pass.
-    pass_text text(settings.steps);
+    pass_text& text = texts[static_cast<std::size_t>(omp_get_thread_num())];
     for (std::size_t round = 0; round < groups; round += round_groups) {
       const std::size_t round_end = std::min(groups, round + round_groups);
 #pragma omp for schedule(dynamic, 1)

@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "output/float_text.h"
+
 namespace vmc {
 
 void put_text(std::string& out, std::string_view text) {
@@ -18,7 +20,7 @@ char* put_real(char* p, float x) {
     return std::copy(name.begin(), name.end(), p);
   }
   char* const start = p;
-  p = std::to_chars(p, p + real_width - 3, x).ptr;
+  p = shortest_float(p, x);
   // A whole number in fixed notation would read as an integer: 421 -> 421.0.
   // The text shows it: the shortest text of any other float has a point or
   // an exponent.
@@ -32,7 +34,7 @@ char* put_real(char* p, float x) {
 }
 
 void put_real(std::string& out, float x) {
-  char text[real_width];
+  char text[real_room];
   out.append(text, put_real(text, x));
 }
 

@@ -17,9 +17,12 @@ namespace vmc {
 // The most characters put_real can write: a blank, a sign, nine digits, a
 // point, an exponent "e-45" and a margin.
 inline constexpr std::size_t real_width = 20;
+// The room put_real needs at p: it may use bytes past its text as scratch.
+inline constexpr std::size_t real_room = 48;
 
 // Writes " " and the shortest round-trip form of x at p, which has room for
-// real_width characters; returns the end of what it wrote.
+// real_room characters; returns the end of what it wrote (at most
+// real_width characters on from p).
 char* put_real(char* p, float x);
 
 // Appends " text".

@@ -3,11 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
 #include <random>
+#include <string>
+#include <vector>
+
+#include "output/float_text.h"
 
 namespace vmc {
 namespace {
@@ -49,6 +54,43 @@ TEST(Record, EveryFiniteFloatReadsBackToItself) {
     const float back = std::strtof(r.c_str() + 1, nullptr);
     ASSERT_EQ(std::bit_cast<std::uint32_t>(back), std::bit_cast<std::uint32_t>(x)) << r;
     ASSERT_NE(r.find_first_of(".e"), std::string::npos) << r;
+  }
+}
+
+std::string library_text(float x) {
+  char text[64];
+  return {text, std::to_chars(text, text + sizeof text, x).ptr};
+}
+
+std::string our_text(float x) {
+  char text[float_text_room + 8];
+  return {text, shortest_float(text, x)};
+}
+
+TEST(ShortestFloat, IsTheLibrarysTextOnASampleOfAllFloats) {
+  // Every 4093rd bit pattern (about a million, every exponent of both signs),
+  // then the edges of the fast path's range and of the decimal exponents
+  // where the text switches between fixed and scientific notation.
+  for (std::uint64_t b = 0; b <= 0xffffffffu; b += 4093) {
+    const float x = std::bit_cast<float>(static_cast<std::uint32_t>(b));
+    ASSERT_EQ(our_text(x), library_text(x)) << "bits " << b;
+  }
+  constexpr float inf = std::numeric_limits<float>::infinity();
+  std::vector<float> edges = {0x1p-14f, 0x1p24f, 0x1p23f, 1.0f, 0.5f, 16777215.0f, 1e-5f,
+                              1e-4f,    1e-3f,   1e6f,    1e7f, 123456.0f, 1.0e-4f, 9.9999e-5f};
+  for (float p = 1e-6f; p < 1e8f; p *= 10.0f) edges.push_back(p);
+  for (float edge : edges) {
+    for (float sign : {1.0f, -1.0f}) {
+      float x = sign * edge;
+      for (int i = 0; i < 300; ++i) x = std::nextafter(x, -inf);
+      for (int i = 0; i < 600; ++i, x = std::nextafter(x, inf)) {
+        ASSERT_EQ(our_text(x), library_text(x)) << "x " << x;
+      }
+    }
+  }
+  for (float x : {0.0f, -0.0f, inf, -inf, std::numeric_limits<float>::quiet_NaN(),
+                  std::numeric_limits<float>::max(), std::numeric_limits<float>::denorm_min()}) {
+    EXPECT_EQ(our_text(x), library_text(x));
   }
 }
 

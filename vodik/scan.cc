@@ -27,10 +27,11 @@ constexpr float beta = 0.25f;       // shape of the electron-electron factor, 1/
 constexpr std::size_t round_groups = 2;
 constexpr int most_threads = 4;
 
-// The longest record " y z\n".
+// The longest record " y z\n", and the room writing one needs.
 constexpr std::size_t record_width = 2 * real_width + 1;
+constexpr std::size_t record_room = real_width + real_room;
 
-// Writes the record " y z" at p, which has room for record_width characters:
+// Writes the record " y z" at p, which has room for record_room characters:
 // the electron files hold millions of these, and their formatting costs more
 // than the walk.
 char* put_position(char* p, float y, float z) {
@@ -43,7 +44,7 @@ char* put_position(char* p, float y, float z) {
 // Appends the record " y z" straight into the buffer's memory.
 void append_position(std::string& out, float y, float z) {
   const std::size_t used = out.size();
-  out.resize(used + record_width);
+  out.resize(used + record_room);
   char* p = put_position(out.data() + used, y, z);
   out.resize(static_cast<std::size_t>(p - out.data()));
 }
@@ -133,8 +134,8 @@ struct pass_text {
   std::unique_ptr<char[]> e1, e2;
   std::size_t e1_size = 0, e2_size = 0;
   explicit pass_text(std::int64_t steps)
-      : e1(new char[static_cast<std::size_t>(steps) * record_width]),
-        e2(new char[static_cast<std::size_t>(steps) * record_width]) {}
+      : e1(new char[static_cast<std::size_t>(steps) * record_width + record_room]),
+        e2(new char[static_cast<std::size_t>(steps) * record_width + record_room]) {}
 };
 
 // The electron records of one pass: " y z" of electron 1 into e1 and of

@@ -1,8 +1,10 @@
 #include "output/record.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 
 #include "output/float_text.h"
 
@@ -22,13 +24,20 @@ char* put_real(char* p, float x) {
   char* const start = p;
   p = shortest_float(p, x);
   // A whole number in fixed notation would read as an integer: 421 -> 421.0.
-  // The text shows it: the shortest text of any other float has a point or
-  // an exponent.
-  bool marked = false;
-  for (const char* c = start; c != p; ++c) marked = marked || *c == '.' || *c == 'e';
-  if (!marked) {
-    *p++ = '.';
-    *p++ = '0';
+  // Only a whole number can be written so (any other float's shortest text
+  // has a point or an exponent), and its bits say whether it is one: no
+  // fraction bits below the binary point.
+  const std::uint32_t bits = std::bit_cast<std::uint32_t>(x);
+  const int exponent = static_cast<int>((bits >> 23) & 0xff) - 127;
+  const bool whole = exponent >= 23 || (bits << 1) == 0 ||
+                     (exponent >= 0 && (bits & ((std::uint32_t{1} << (23 - exponent)) - 1)) == 0);
+  if (whole) {
+    bool marked = false;
+    for (const char* c = start; c != p; ++c) marked = marked || *c == '.' || *c == 'e';
+    if (!marked) {
+      *p++ = '.';
+      *p++ = '0';
+    }
   }
   return p;
 }

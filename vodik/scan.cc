@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <exception>
 #include <memory>
 
@@ -112,13 +113,23 @@ void walk_passes(const ecuyer& seeded, const scan_settings& settings, std::size_
       group, settings.steps, steps, [&](const lane_steps& o, std::int64_t, std::int64_t n) {
         for (std::size_t k = 0; k < count; ++k) {
           float* move = out[k].moves.get() + 4 * out[k].accepted;
+          float sum = energy[k].sum;
+          std::int64_t count = energy[k].count;
           for (std::int64_t j = 0; j < n; ++j) {
+            // Without a branch, which would guess wrong half the time: every
+            // step writes its position, and only an accepted one moves on; a
+            // rejected one adds +0 (the energy's bits masked away), which
+            // leaves the float sum, started at +0, as it is.
             const std::size_t at = static_cast<std::size_t>(j) * lane_width + k;
-            if (o.accepted[at] == 0) continue;
-            energy[k].accept(o.eloc[at]);
+            const std::uint32_t accepted = o.accepted[at];
+            sum = sum + std::bit_cast<float>(std::bit_cast<std::uint32_t>(o.eloc[at]) & (0 - accepted));
+            count += accepted;
             const float* y = o.position.data() + static_cast<std::size_t>(j) * 4 * lane_width + k;
-            for (std::size_t c = 0; c < 4; ++c) *move++ = y[c * lane_width];
+            for (std::size_t c = 0; c < 4; ++c) move[c] = y[c * lane_width];
+            move += 4 * accepted;
           }
+          energy[k].sum = sum;
+          energy[k].count = count;
           out[k].accepted = static_cast<std::size_t>(move - out[k].moves.get()) / 4;
         }
       });

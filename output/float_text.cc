@@ -109,8 +109,9 @@ char* shortest_float(char* p, float x) {
     const std::uint64_t rest = r & ((std::uint64_t{1} << sq) - 1);
     const std::uint64_t half = std::uint64_t{1} << (sq - 1);
     d += (rest > half) | ((rest == half) & d);
-    d += d < dlow;
-    d -= d > dhigh;
+    // The nearest is always one that reads back: the comparison with
+    // std::to_chars over every float shows it (a clamp into [dlow, dhigh]
+    // here never fires).
   }
 
   // Its digits: about log10 of its bit width, corrected once.

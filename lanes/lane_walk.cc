@@ -99,8 +99,10 @@ HWY_INLINE lane_evaluation evaluate(const VF (&r)[6], const lane_trial& t) {
   const VF chi1r = ExpDoubleRounded(df, hn::Div(hn::Neg(r1r), t.a));
   const VF chi2l = ExpDoubleRounded(df, hn::Div(hn::Neg(r2l), t.a));
   const VF chi2r = ExpDoubleRounded(df, hn::Div(hn::Neg(r2r), t.a));
-  const VF bt = hn::Add(hn::Mul(t.beta, r12), one);
-  const VF f = ExpDoubleRounded(df, hn::Div(r12, hn::Mul(t.alfa, bt)));
+  // 1 + beta r12, the same float in either order of the sum.
+  const VF tt = hn::Add(one, hn::Mul(t.beta, r12));
+  const VF tt2 = hn::Mul(tt, tt);
+  const VF f = ExpDoubleRounded(df, hn::Div(r12, hn::Mul(t.alfa, tt)));
 
   const VF r12dr1 = hn::Add(
       hn::Add(hn::Mul(hn::Sub(x1, x2), x1), hn::Mul(hn::Sub(y1, y2), y1)), hn::Mul(dz, z1));
@@ -131,11 +133,10 @@ HWY_INLINE lane_evaluation evaluate(const VF (&r)[6], const lane_trial& t) {
   const orbital o1l = derivatives(chi1l, r1l), o1r = derivatives(chi1r, r1r);
   const orbital o2l = derivatives(chi2l, r2l), o2r = derivatives(chi2r, r2r);
   // fee' = f / (alfa t^2), fee'' = fee'^2/f - 2 beta f / (alfa t^3), t = 1 + beta r
-  const VF tt = hn::Add(one, hn::Mul(t.beta, r12));
-  const VF fdfee = hn::Div(f, hn::Mul(t.alfa, hn::Mul(tt, tt)));
+  const VF fdfee = hn::Div(f, hn::Mul(t.alfa, tt2));
   const VF sdfee =
       hn::Sub(hn::Div(hn::Mul(fdfee, fdfee), f),
-              hn::Div(hn::Mul(hn::Mul(two, t.beta), f), hn::Mul(t.alfa, hn::Mul(hn::Mul(tt, tt), tt))));
+              hn::Div(hn::Mul(hn::Mul(two, t.beta), f), hn::Mul(t.alfa, hn::Mul(tt2, tt))));
   const VF lapfee = hn::Add(sdfee, hn::Div(hn::Mul(two, fdfee), r12));
 
   const VF eecorr = hn::Div(hn::Mul(two, lapfee), f);
@@ -165,7 +166,6 @@ HWY_INLINE lane_evaluation evaluate(const VF (&r)[6], const lane_trial& t) {
 // of energy_statistics, operation for operation, in double lanes.
 HWY_INLINE void add_to_statistics(lane_statistics& s, std::size_t base, VD eloc, VD accepted) {
   const DD dd;
-  s.vector_lanes = hn::Lanes(dd);
   const VD one = hn::Set(dd, 1.0);
   hn::StoreU(hn::Add(hn::LoadU(dd, s.accepted + base), accepted), dd, s.accepted + base);
   // A rejected step adds +0, which leaves a sum that started at +0 as it is.
@@ -257,6 +257,7 @@ HWY_INLINE void walk_vector(lane_walkers& w, std::size_t base, std::int64_t step
 
 void WalkLanes(lane_walkers& w, std::int64_t steps, lane_steps* out, lane_statistics* stats) {
   const DF df;
+  if (stats != nullptr) stats->vector_lanes = hn::Lanes(df);
   for (std::size_t base = 0; base < lane_width; base += hn::Lanes(df)) {
     walk_vector(w, base, steps, out, stats);
   }

@@ -1,3 +1,4 @@
+#include "lane_targets.h"
 #include "lanes/lane_walk.h"
 
 #include <gtest/gtest.h>
@@ -68,11 +69,7 @@ scalar_run run_scalar(const lane_case& c, std::uint64_t index, std::int64_t step
 
 std::uint32_t bits(float x) { return std::bit_cast<std::uint32_t>(x); }
 
-class LaneTargets : public ::testing::TestWithParam<std::int64_t> {
- protected:
-  void SetUp() override { restrict_lane_target(GetParam()); }
-  void TearDown() override { restrict_lane_target(0); }
-};
+using LaneTargets = EachLaneTarget;
 
 TEST_P(LaneTargets, EveryLaneIsTheScalarWalkToTheBit) {
   constexpr std::int64_t steps = 3000;
@@ -240,11 +237,8 @@ TEST_P(LaneTargets, ExpEqualsTheScalarExpOnSampledAndSpecialInputs) {
   expect_exp_equal(x);
 }
 
-std::string target_name(const ::testing::TestParamInfo<std::int64_t>& info) {
-  return lane_target_name(info.param);
-}
-
-INSTANTIATE_TEST_SUITE_P(AllTargets, LaneTargets, ::testing::ValuesIn(lane_targets()), target_name);
+INSTANTIATE_TEST_SUITE_P(AllTargets, LaneTargets, ::testing::ValuesIn(lane_targets()),
+                         lane_target_test_name);
 
 }  // namespace
 }  // namespace vmc::testing

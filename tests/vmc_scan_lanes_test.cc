@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "lane_targets.h"
 #include "lanes/lane_walk.h"
 #include "vmc/scan.h"
 
@@ -34,11 +35,7 @@ std::vector<scan_settings> settings_to_compare() {
   return {one, several};
 }
 
-class ScanTargets : public ::testing::TestWithParam<std::int64_t> {
- protected:
-  void SetUp() override { restrict_lane_target(GetParam()); }
-  void TearDown() override { restrict_lane_target(0); }
-};
+using ScanTargets = testing::EachLaneTarget;
 
 TEST_P(ScanTargets, TheLanePathWritesTheScalarPathsTable) {
   for (const scan_settings& s : settings_to_compare()) {
@@ -48,11 +45,8 @@ TEST_P(ScanTargets, TheLanePathWritesTheScalarPathsTable) {
   }
 }
 
-std::string target_name(const ::testing::TestParamInfo<std::int64_t>& info) {
-  return lane_target_name(info.param);
-}
-
-INSTANTIATE_TEST_SUITE_P(AllTargets, ScanTargets, ::testing::ValuesIn(lane_targets()), target_name);
+INSTANTIATE_TEST_SUITE_P(AllTargets, ScanTargets, ::testing::ValuesIn(lane_targets()),
+                         testing::lane_target_test_name);
 
 TEST(ScanWalkers, ShareTheStepsOfTheirSeparation) {
   scan_settings s;

@@ -87,18 +87,17 @@ walk_start start_of(const scan_settings& settings, const scan_walk& k) {
 std::vector<energy_statistics> run_lane_group(const scan_settings& settings,
                                               const std::vector<scan_walk>& walks) {
   lane_walkers group{};
-  std::int64_t longest = 0;
   for (std::size_t k = 0; k < lane_width; ++k) {
     const scan_walk& walk = walks[std::min(k, walks.size() - 1)];
     const walk_start st = start_of(settings, walk);
     const trial_function<exp_double> t = classic_trial(settings, settings.separations[walk.index]);
     set_lane(group, k, walker_at(st.r, t), st.g, t, settings.step_size);
-    longest = std::max(longest, walker_steps(settings, walk.w));
   }
   walk_lanes(group, settings.equilibration, nullptr);
   std::vector<std::int64_t> steps(walks.size());
   for (std::size_t k = 0; k < walks.size(); ++k) steps[k] = walker_steps(settings, walks[k].w);
-  const std::int64_t shortest = *std::min_element(steps.begin(), steps.end());
+  const auto [fewest, most] = std::minmax_element(steps.begin(), steps.end());
+  const std::int64_t shortest = *fewest, longest = *most;
   // The steps every walker of the group measures are added up in the lanes ...
   auto together = std::make_unique<lane_statistics>();
   walk_lanes(group, shortest, nullptr, together.get());

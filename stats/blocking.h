@@ -85,30 +85,22 @@ struct blocking_result {
   std::int64_t count = 0;
   double mean = 0;
   double variance = 0;  // of the values, (1/N) sum (x - mean)^2
-  double error = 0;     // standard error of the mean, from the chosen level
+  double error = 0;     // standard error of the mean
   double tau = 0;       // N error^2 / variance: 1 for independent values
-  int level = 0;        // the chosen level
-  bool converged = false;  // false when no level passed the test: error is then a lower bound
+  int level = 0;        // the first level the error was fitted to
+  bool converged = false;  // false when the series is too short: error is then a lower bound
   std::vector<level_estimate> levels;  // every level with at least min_blocks blocks
 };
 
-// The fewest blocks a level needs to take part in the choice.
+// The fewest blocks a level needs to be listed, or to bound a short series' error.
 inline constexpr std::int64_t min_blocks = 16;
 
-// Mean, variance and error of the series. The level is chosen automatically:
-// if the block means of level k are independent, their lag-1 autocorrelation
-// r_k has mean about 0 and variance 1/n_k, so n_k r_k^2 is about chi-square
-// with one degree of freedom, and the sum M_k = sum over j >= k of n_j r_j^2
-// is chi-square with as many degrees of freedom as levels summed. The chosen
-// level is the lowest k (with at least min_blocks blocks, as every level
-// summed) at which M_k is below the 99 % quantile of that distribution; its
-// error sqrt(variance_k / (n_k - 1)) is the result. When no level passes,
-// the highest level is used and converged is false.
+// Mean, variance and error of the series. The error is that of the
+// long-run variance fitted to the levels whose blocks outlast the series'
+// correlation, with the 1/L bias such blocks still carry taken out (see
+// blocking.cc); level is the first level fitted. A series too short for any
+// level to outlast its correlation has converged false, and its error, the
+// largest of the plain level errors, is only a lower bound.
 blocking_result analyse(const blocking& b);
-
-// The 99 % quantile of the chi-square distribution with df degrees of
-// freedom, from the Wilson-Hilferty cube-root normal approximation (within
-// 1 % of the exact value from df = 1 on).
-double chi_square_99(int df);
 
 }  // namespace vmc

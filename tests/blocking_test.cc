@@ -56,7 +56,7 @@ TEST(Blocking, AConstantSeriesHasNoError) {
 }
 
 TEST(Blocking, IndependentDrawsKeepTheirPlainError) {
-  // tau = 1: the error is sigma / sqrt(N) and the lowest level is chosen.
+  // tau = 1: the error is sigma / sqrt(N), fitted from blocks of four values on.
   std::vector<double> ratio, tau;
   int level0 = 0;
   for (std::uint64_t seed = 1; seed <= 60; ++seed) {
@@ -64,12 +64,12 @@ TEST(Blocking, IndependentDrawsKeepTheirPlainError) {
     EXPECT_TRUE(r.converged) << seed;
     ratio.push_back(r.error / std::sqrt(1.0 / 65536.0));
     tau.push_back(r.tau);
-    level0 += r.level == 0;
+    level0 += r.level == 2;
   }
   EXPECT_NEAR(median(ratio), 1.0, 0.05);
   EXPECT_NEAR(median(tau), 1.0, 0.1);
-  // The test of independence holds at 99 % a level; the lowest one almost always passes.
-  EXPECT_GE(level0, 50);
+  // Blocks of 2.5 values would outlast the correlation; four is the first level that does.
+  EXPECT_GE(level0, 55);
 }
 
 TEST(Blocking, FindsTheAutocorrelationTimeOfAnAR1Process) {
@@ -104,7 +104,35 @@ TEST(Blocking, ASeriesShorterThanItsCorrelationIsNotConverged) {
   // independent ones, and the result says so.
   const blocking_result r = analysed_ar1(0.999, 4096, 3);
   EXPECT_FALSE(r.converged);
-  EXPECT_EQ(r.level, static_cast<int>(r.levels.size()) - 1);
+  for (const level_estimate& l : r.levels) EXPECT_GE(r.error, l.error) << l.level;
+}
+
+// Short series as well as long ones: for tau from 5 to 200 and lengths from
+// 50 tau (where the best blocks are only a few tau long, and the plain
+// blocking error of any level is 10-30 % short) to 10^4 tau, the spread of
+// the means about the true mean 0 over many seeds, against the median error.
+// For 150 seeds that ratio lies within 0.87-1.13 with 99 % odds; a small
+// error estimated from few blocks has a median a few per cent below its
+// mean, so the band is 0.87-1.17.
+TEST(Blocking, ErrorsAreHonestForShortAndLongSeries) {
+  const std::pair<double, double> cases[] = {{5, 50}, {5, 1e4}, {20, 50}, {200, 50}, {200, 500}};
+  for (const auto& [tau, length] : cases) {
+    const double phi = (tau - 1.0) / (tau + 1.0);
+    const auto n = static_cast<std::int64_t>(tau * length);
+    std::vector<double> errors;
+    double squares = 0;
+    int lower_bounds = 0;
+    for (std::uint64_t seed = 1; seed <= 150; ++seed) {
+      const blocking_result r = analysed_ar1(phi, n, 7919 * seed + static_cast<std::uint64_t>(n));
+      errors.push_back(r.error);
+      squares += r.mean * r.mean;
+      lower_bounds += r.converged ? 0 : 1;
+    }
+    const double spread = std::sqrt(squares / 150.0);
+    EXPECT_GT(spread / median(errors), 0.87) << tau << " " << length;
+    EXPECT_LT(spread / median(errors), 1.17) << tau << " " << length;
+    EXPECT_LE(lower_bounds, length < 100 ? 15 : 0) << tau << " " << length;
+  }
 }
 
 // Level by level, the block means of several independent series side by
@@ -224,12 +252,6 @@ TEST(Blocking, MergedWalkersGiveAnHonestError) {
   EXPECT_GT(spread / median(errors), 0.66);
   EXPECT_LT(spread / median(errors), 1.36);
   EXPECT_NEAR(median(tau) / ((1.0 + phi) / (1.0 - phi)), 1.0, 0.15);
-}
-
-TEST(ChiSquare99, IsWithinOnePercentOfTheTabulatedQuantiles) {
-  const std::pair<int, double> table[] = {{1, 6.634897}, {2, 9.210340}, {3, 11.344867},
-                                          {5, 15.086272}, {10, 23.209251}, {30, 50.892181}};
-  for (const auto& [df, q] : table) EXPECT_NEAR(chi_square_99(df) / q, 1.0, 0.01) << df;
 }
 
 }  // namespace

@@ -17,7 +17,7 @@ const std::string vmc_program = VMC_PROGRAM;
 const std::string vodik_program = VODIK_PROGRAM;
 
 const std::string header =
-    "s\tbeta\ta\tsteps\tacceptance\tenergy\terror\ttau\tvariance\tenergy_accepted";
+    "s\tbeta\ta\tsteps\tacceptance\tenergy\terror\ttau\tvariance\tenergy_accepted\tionic_weight\tflag";
 
 testing::outcome vmc(const temp_dir& dir, std::vector<std::string> args, int threads = 0) {
   testing::launch how;
@@ -37,14 +37,16 @@ std::vector<row> table_of(const std::string& tsv) {
   EXPECT_EQ(l[0], header);
   std::vector<row> rows;
   for (std::size_t i = 1; i < l.size(); ++i) {
+    // Ten numbers, the ionic weight, and an empty flag: every row here is sound.
     std::vector<double> v;
     std::size_t start = 0;
-    for (;;) {
+    for (int k = 0; k < 10; ++k) {
       const std::size_t tab = l[i].find('\t', start);
-      v.push_back(std::stod(l[i].substr(start, tab - start)));
       if (tab == std::string::npos) break;
+      v.push_back(std::stod(l[i].substr(start, tab - start)));
       start = tab + 1;
     }
+    EXPECT_EQ(l[i].substr(start), "1\t") << l[i];
     EXPECT_EQ(v.size(), 10u) << l[i];
     if (v.size() == 10) rows.push_back({v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9]});
   }
@@ -242,7 +244,7 @@ TEST(VmcOptimize, WritesOneRowPerSeparationInTheOrderGiven) {
   ASSERT_EQ(r.status, 0) << r.err;
   const auto l = lines(read_file(dir / "vmc-optimize.tsv"));
   ASSERT_EQ(l.size(), 3u);
-  EXPECT_EQ(l[0], "s\tbeta\tionic_weight\ta\tenergy\terror\tvariance");
+  EXPECT_EQ(l[0], "s\tbeta\tionic_weight\ta\tenergy\terror\tvariance\tacceptance\tflag");
   EXPECT_EQ(l[1].substr(0, 4), "1.5\t");
   EXPECT_EQ(l[2].substr(0, 5), "0.74\t");
   EXPECT_EQ(lines(r.out).size(), 3u);

@@ -44,8 +44,8 @@ template <class Trial>
 measured measure(ecuyer& g, const coords& start, const Trial& t, float step_size,
                  std::int64_t equilibration, std::int64_t steps) {
   energy_statistics stats;
-  equilibrated_walk(start, g, scaled_step{step_size}, t, acceptance::above_deviate, equilibration,
-                    steps, stats);
+  equilibrated_walk(start, g, reflecting_step{step_size}, t, acceptance::above_deviate,
+                    equilibration, steps, stats);
   return measured_from(stats);
 }
 
@@ -214,15 +214,22 @@ std::vector<scan_row> run_scan(const scan_settings& settings, const std::vector<
     r.variance = m.variance;
     r.energy_accepted = m.energy_accepted;
     r.converged = m.converged;
+    r.ionic_weight = settings.ionic_weight;
     rows.push_back(r);
   }
   return rows;
 }
 
+std::vector<flag> flags_of(const scan_row& r) {
+  return walk_flags(r.s, r.energy, r.error, static_cast<double>(r.accepted) / static_cast<double>(r.steps),
+                    r.converged);
+}
+
 namespace {
 
-const std::vector<std::string> columns = {"s",   "beta",  "a",   "steps",    "acceptance",
-                                          "energy", "error", "tau", "variance", "energy_accepted"};
+const std::vector<std::string> columns = {
+    "s",   "beta",     "a",        "steps",        "acceptance", "energy",
+    "error", "tau", "variance", "energy_accepted", "ionic_weight", "flag"};
 
 }  // namespace
 
@@ -232,7 +239,8 @@ table scan_table(const std::vector<scan_row>& rows) {
     const double acceptance = static_cast<double>(r.accepted) / static_cast<double>(r.steps);
     t.rows.push_back({shortest(r.s), shortest(r.beta), shortest(r.a), std::to_string(r.steps),
                       shortest(acceptance), shortest(r.energy), shortest(r.error),
-                      shortest(r.tau), shortest(r.variance), shortest(r.energy_accepted)});
+                      shortest(r.tau), shortest(r.variance), shortest(r.energy_accepted),
+                      shortest(r.ionic_weight), flag_column(flags_of(r))});
   }
   return t;
 }
@@ -243,7 +251,8 @@ table scan_table_for_people(const std::vector<scan_row>& rows) {
     const double acceptance = static_cast<double>(r.accepted) / static_cast<double>(r.steps);
     t.rows.push_back({shortest(r.s), shortest(r.beta), fixed(r.a, 5), std::to_string(r.steps),
                       fixed(acceptance, 4), fixed(r.energy, 4), fixed(r.error, 4), fixed(r.tau, 2),
-                      fixed(r.variance, 3), fixed(r.energy_accepted, 4)});
+                      fixed(r.variance, 3), fixed(r.energy_accepted, 4), shortest(r.ionic_weight),
+                      flag_column(flags_of(r))});
   }
   return t;
 }

@@ -7,6 +7,7 @@
 #include "output/table.h"
 #include "random/ecuyer.h"
 #include "stats/energy_statistics.h"
+#include "vmc/flags.h"
 #include "walk/metropolis.h"
 
 namespace vmc {
@@ -28,6 +29,7 @@ struct scan_settings {
 // What one walk gives.
 struct scan_row {
   float s, beta, a;
+  float ionic_weight = 1.0f;
   std::int64_t steps = 0;
   std::int64_t accepted = 0;
   double energy = 0;           // mean local energy over every measured step, eV
@@ -35,8 +37,11 @@ struct scan_row {
   double tau = 0;              // N error^2 / variance, steps
   double variance = 0;         // of the local energy, eV^2
   double energy_accepted = 0;  // mean over the accepted moves only, eV
-  bool converged = true;       // false when the blocking found no independent level
+  bool converged = true;       // false when the series is too short for its error
 };
+
+// What makes the row other than it seems (walk_flags); empty for a sound row.
+std::vector<flag> flags_of(const scan_row& r);
 
 // Walker w of W at a separation measures steps / W steps, one more for the
 // first steps mod W walkers.
@@ -54,7 +59,8 @@ std::uint64_t draws_per_walk(const scan_settings& settings);
 energy_statistics run_walker(const scan_settings& settings, std::size_t index, std::int64_t w);
 
 // The statistics of `steps` measured steps of trial function t from
-// configuration start, after `equilibration` unrecorded ones, drawing from g.
+// configuration start, after `equilibration` unrecorded ones, drawing from g;
+// every tenth step reflects an electron between the protons (reflecting_step).
 struct measured {
   std::int64_t steps = 0;
   std::int64_t accepted = 0;
@@ -81,7 +87,7 @@ std::vector<scan_row> run_scan(const scan_settings& settings, const std::vector<
                                const std::function<void(std::size_t, std::size_t)>& done = {});
 
 // The rows as a table with the columns s, beta, a, steps, acceptance, energy,
-// error, tau, variance, energy_accepted: every number as its shortest exact
+// error, tau, variance, energy_accepted, ionic_weight, flag: every number as its shortest exact
 // text (for files), or rounded for people (for the console).
 table scan_table(const std::vector<scan_row>& rows);
 table scan_table_for_people(const std::vector<scan_row>& rows);

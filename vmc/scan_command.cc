@@ -78,9 +78,7 @@ int run(const scan_texts& texts, const ranks& job) {
             run_scan(settings, tasks,
                      terminal ? show_progress : std::function<void(std::size_t, std::size_t)>{}));
         if (!job.root()) return std::nullopt;
-        for (const scan_row& r : rows) {
-          if (!r.converged) warn_not_converged("vmc scan", r.s);
-        }
+        for (const scan_row& r : rows) warn_flags("vmc scan", r.s, flags_of(r));
         return finished_table{scan_table(rows), scan_table_for_people(rows)};
       });
 }
@@ -98,6 +96,7 @@ std::function<int()> add_scan_command(CLI::App& app, const ranks& job) {
       "energy is the mean local energy over every measured step, error its standard error\n"
       "from a blocking analysis, tau = steps error^2 / variance; energy_accepted is the mean\n"
       "over the accepted moves only, as the classic programs define E (it is biased).\n"
+      "flag is empty for a sound row; otherwise it names what is wrong (see the README).\n"
       "The table goes to --output, tab-separated, and to standard output, aligned.");
   auto texts = std::make_shared<scan_texts>();
   add_run_options(*scan, texts->separations, texts->seed, texts->output);

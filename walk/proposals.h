@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #include "model/geometry.h"
 
 // Trial moves of the Metropolis walk: each moves all six coordinates at once,
@@ -16,6 +18,33 @@ struct scaled_step {
   void operator()(Generator& gen, const coords& r, coords& trial) const {
     float u[6];
     gen.fill(u);
+    for (int i = 0; i < 6; ++i) trial[i] = r[i] + (2.0f * u[i] - 1.0f) * g;
+  }
+};
+
+// scaled_step, except that every tenth step instead reflects one electron
+// through the plane midway between the protons (z -> -z; the protons sit at
+// z = -s/2 and s/2), electron 1 and electron 2 in turn. Far apart, steps of
+// a few tenths of an angstrom never carry an electron from one proton to the
+// other, so a walk keeps the arrangement it started in (one electron at each
+// proton) and never samples the ionic ones the trial function gives weight
+// to; a reflection is that move in one step. Each move is its own inverse,
+// so the Metropolis test keeps psi^2 exact. Every step draws the same six
+// deviates, used or not, so a walk's draws stay 7 a step.
+struct reflecting_step {
+  float g;  // largest displacement of one coordinate, A
+  mutable std::int64_t steps = 0;
+  template <class Generator>
+  void operator()(Generator& gen, const coords& r, coords& trial) const {
+    float u[6];
+    gen.fill(u);
+    const std::int64_t k = steps++;
+    if (k % 10 == 9) {
+      trial = r;
+      const int z = (k / 10) % 2 == 0 ? 2 : 5;
+      trial[z] = -r[z];
+      return;
+    }
     for (int i = 0; i < 6; ++i) trial[i] = r[i] + (2.0f * u[i] - 1.0f) * g;
   }
 };

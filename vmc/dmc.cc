@@ -4,6 +4,7 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "model/constants.h"
 #include "random/streams.h"
 #include "stats/blocking.h"
 #include "vmc/scan.h"
@@ -16,9 +17,49 @@ namespace {
 constexpr int most_copies = 3;                     // a walker's copies in one step at the most
 constexpr double feedback_steps = 50;              // population control: steps to correct ln(N/N0)
 constexpr double average_share = 0.01;             // running average of E: weight of a new step
-constexpr std::uint64_t streams_per_separation = std::uint64_t{1} << 26;
+constexpr double lowest_population = 0.25;         // of the target: below it the run ends
+constexpr double highest_population = 4.0;         // of the target: above it the run ends
+constexpr std::uint64_t births_per_walker = 8;     // a step's copies at most, per target walker
+
+// The local energy that weighs a walker, cut off around the best estimate of
+// the energy (Umrigar, Nightingale and Runge 1993): |S - E_best| <= E_cut with
+// E_cut = 2 / sqrt(tau) in hartree units, here 2 sqrt(E_h / tau) with tau in
+// 1/eV and E_h the model's hartree, e2 / abohr. Near a nucleus or where the
+// trial function lacks a cusp, E_L can reach thousands of eV, and one
+// walker's weight would then rule a step's energy and copy it without end;
+// the cutoff vanishes as tau -> 0, so the energy it gives converges to the
+// same limit. At the default tau of 2e-4 /eV it is 737 eV, beyond all but
+// the rarest local energies of a sound trial function.
+double cut_local_energy(double eloc, double e_best, double e_cut) {
+  return e_best + std::clamp(eloc - e_best, -e_cut, e_cut);
+}
+
+[[noreturn]] void stop(float s, std::int64_t step, const std::string& what) {
+  throw std::runtime_error("s = " + shortest(s) + ": step " + std::to_string(step) + ": " + what);
+}
 
 }  // namespace
+
+std::uint64_t dmc_streams_per_separation(const dmc_settings& settings) {
+  const auto w = static_cast<std::uint64_t>(settings.walkers);
+  const auto total = static_cast<std::uint64_t>(settings.equilibration + settings.steps);
+  return 2 + w + births_per_walker * w * total;
+}
+
+std::uint64_t dmc_draws_per_stream(const dmc_settings& settings) {
+  // A walker draws 8 deviates a step; the first stream walks vmc_steps, the
+  // second 20 W, each after 10000 steps of equilibration, 7 deviates a step.
+  const auto total = static_cast<std::uint64_t>(settings.equilibration + settings.steps);
+  const auto longest_walk =
+      static_cast<std::uint64_t>(std::max(settings.vmc_steps, 20 * settings.walkers) + 10000);
+  return std::max<std::uint64_t>(8 * total + 64, 6 + 7 * longest_walk);
+}
+
+bool dmc_fits_period(const dmc_settings& settings) {
+  const double streams = static_cast<double>(settings.separations.size()) *
+                         static_cast<double>(dmc_streams_per_separation(settings));
+  return streams * static_cast<double>(dmc_draws_per_stream(settings)) <= 2e18;
+}
 
 dmc_row run_dmc(const dmc_settings& settings, std::size_t index,
                 const std::function<void(std::int64_t, std::int64_t)>& progress) {
@@ -27,19 +68,13 @@ dmc_row run_dmc(const dmc_settings& settings, std::size_t index,
   const covalent_ionic_trial<float> t = trial_of(s, p);
   const double tau = static_cast<double>(settings.time_step);
   const std::int64_t total = settings.equilibration + settings.steps;
-  // Each walker draws 8 deviates a step; a stream holds a whole run of them.
-  const std::uint64_t per_stream =
-      std::max<std::uint64_t>(8 * static_cast<std::uint64_t>(total) + 64,
-                              6 + 7 * static_cast<std::uint64_t>(settings.vmc_steps + 10000 +
-                                                                 20 * settings.walkers));
-  const std::uint64_t base = static_cast<std::uint64_t>(index) * streams_per_separation;
-  std::uint64_t next_stream = 0;
-  auto new_stream = [&] {
-    if (next_stream == streams_per_separation) {
-      throw std::runtime_error("the population made more than 2^26 walkers");
-    }
-    return walk_stream(settings.seed, base + next_stream++, per_stream);
-  };
+  const std::uint64_t per_stream = dmc_draws_per_stream(settings);
+  const std::uint64_t base = static_cast<std::uint64_t>(index) * dmc_streams_per_separation(settings);
+  const auto target_walkers = static_cast<std::uint64_t>(settings.walkers);
+  auto stream = [&](std::uint64_t k) { return walk_stream(settings.seed, base + k, per_stream); };
+  constexpr model_constants c = make_constants();
+  const double e_cut =
+      2.0 * std::sqrt(static_cast<double>(c.e2) / static_cast<double>(c.abohr) / tau);
 
   dmc_row row{s, p};
   row.time_step = settings.time_step;
@@ -48,18 +83,22 @@ dmc_row run_dmc(const dmc_settings& settings, std::size_t index,
 
   // The trial function's variational energy, for comparison.
   {
-    ecuyer g = new_stream();
+    ecuyer g = stream(0);
     const coords start = start_configuration(g, s, offset_rounding::per_operation);
     row.energy_vmc = measure(g, start, t, 0.40125f, 10000, settings.vmc_steps).energy;
   }
+  if (!std::isfinite(row.energy_vmc)) stop(s, 0, "the trial function's local energy is not finite");
   // The first population: every second kept configuration of a walk of psi_T^2.
   std::vector<diffusion_walker> walkers;
   {
-    ecuyer g = new_stream();
+    ecuyer g = stream(1);
     const coords start = start_configuration(g, s, offset_rounding::per_operation);
     const sample smp = draw_sample(g, start, t, 0.40125f, 10000, 20 * settings.walkers);
-    for (std::int64_t k = 0; k < settings.walkers; ++k) {
-      walkers.push_back(diffusion_walker_at(smp.r[static_cast<std::size_t>(2 * k)], t, new_stream()));
+    for (std::uint64_t k = 0; k < target_walkers; ++k) {
+      walkers.push_back(diffusion_walker_at(smp.r[2 * k], t, stream(2 + k)));
+      if (!std::isfinite(walkers.back().eloc)) {
+        stop(s, 0, "a walker's local energy is not finite");
+      }
     }
   }
 
@@ -68,7 +107,7 @@ dmc_row run_dmc(const dmc_settings& settings, std::size_t index,
   double e_trial = e_average;
   std::int64_t moves = 0, accepted = 0;
   blocking series;
-  double population_sum = 0, population_squares = 0;
+  double population_sum = 0, population_squares = 0, unweighted_sum = 0;
   std::vector<diffusion_move> done;
   std::vector<diffusion_walker> next;
 
@@ -83,37 +122,55 @@ dmc_row run_dmc(const dmc_settings& settings, std::size_t index,
     for (const diffusion_move& m : done) accepted += m.accepted;
     moves += n;
     const double tau_eff = tau * static_cast<double>(accepted) / static_cast<double>(moves);
+    std::uint64_t births = 0;
+    const std::uint64_t first_birth =
+        2 + target_walkers + births_per_walker * target_walkers * static_cast<std::uint64_t>(step);
     double sw = 0, swe = 0;
     next.clear();
     for (std::size_t k = 0; k < walkers.size(); ++k) {
       const diffusion_move& m = done[k];
-      const double mean_e =
-          0.5 * (static_cast<double>(m.eloc_before) + static_cast<double>(m.eloc_after));
-      const double w = std::exp(-tau_eff * (mean_e - e_trial));
+      const double before = cut_local_energy(m.eloc_before, e_average, e_cut);
+      const double after = cut_local_energy(m.eloc_after, e_average, e_cut);
+      const double w = std::exp(-tau_eff * (0.5 * (before + after) - e_trial));
+      if (!std::isfinite(w)) stop(s, step + 1, "a walker's weight is not finite");
+      // The step's weight multiplies the local energy where the walker now
+      // stands: after branching the walkers are distributed as f = psi_T phi,
+      // the move and its weight carry f at one step to f at the next, so the
+      // weighted walkers after the move are again a sample of f. The energy
+      // before the move, weighted by the move's own weight, would count the
+      // configurations of low local energy once more: a bias of about
+      // -tau Var(E_L), a third of an eV for the classic trial function at
+      // tau = 0.01 /eV.
       sw += w;
-      swe += w * static_cast<double>(m.eloc_after);
-      // Capped before the conversion: a weight can overflow near a nucleus
-      // when the trial function breaks the cusp there.
+      swe += w * after;
       const int copies = static_cast<int>(
           std::floor(std::fmin(w + walkers[k].g.next(), static_cast<double>(most_copies))));
-      for (int c = 0; c < copies; ++c) {
+      for (int copy = 0; copy < copies; ++copy) {
         next.push_back(walkers[k]);
-        if (c > 0) next.back().g = new_stream();
+        if (copy > 0) next.back().g = stream(first_birth + births++);
       }
     }
     walkers.swap(next);
-    if (walkers.empty()) throw std::runtime_error("the population of walkers died out");
+    const double size = static_cast<double>(walkers.size());
+    if (size < lowest_population * target || size > highest_population * target) {
+      stop(s, step + 1,
+           "the population of " + std::to_string(walkers.size()) +
+               " walkers left its band of a quarter to four times its target of " +
+               std::to_string(settings.walkers) + " (try a smaller --time-step or a better trial function)");
+    }
     const double e_step = swe / sw;
+    if (!std::isfinite(e_step)) stop(s, step + 1, "the energy of the step is not finite");
     e_average += average_share * (e_step - e_average);
-    e_trial = e_average -
-              std::log(static_cast<double>(walkers.size()) / target) / (feedback_steps * tau);
+    e_trial = e_average - std::log(size / target) / (feedback_steps * tau);
     if (step >= settings.equilibration) {
       series.add(e_step);
-      const double size = static_cast<double>(walkers.size());
       population_sum += size;
       population_squares += size * size;
+      double e_plain = 0;
+      for (const diffusion_walker& w : walkers) e_plain += static_cast<double>(w.eloc);
+      unweighted_sum += e_plain / size;
     }
-    if (progress && (step + 1) % 1000 == 0) progress(step + 1, total);
+    if (progress && ((step + 1) % 1000 == 0 || step + 1 == total)) progress(step + 1, total);
   }
 
   const blocking_result b = analyse(series);
@@ -125,13 +182,30 @@ dmc_row run_dmc(const dmc_settings& settings, std::size_t index,
   row.population_mean = population_sum / measured;
   row.population_spread =
       std::sqrt(std::max(0.0, population_squares / measured - row.population_mean * row.population_mean));
+  row.energy_unweighted = unweighted_sum / measured;
   return row;
+}
+
+std::vector<flag> flags_of(const dmc_row& r) {
+  std::vector<flag> flags;
+  if (r.acceptance < 0.9) {
+    flags.push_back({"low-acceptance", "only " + fixed(100.0 * r.acceptance, 2) +
+                                           " % of the moves were accepted: the time step is too "
+                                           "large for this trial function (make it smaller)"});
+  }
+  if (!r.converged) {
+    flags.push_back({"error-lower-bound", "the series is too short for its correlation time; "
+                                          "the error is only a lower bound (run more steps)"});
+  }
+  add_below_exact(flags, r.s, r.energy, r.error);
+  return flags;
 }
 
 namespace {
 
-const std::vector<std::string> columns = {"s",      "time_step", "walkers",    "steps",
-                                          "energy", "error",     "acceptance", "energy_vmc"};
+const std::vector<std::string> columns = {
+    "s",    "time_step",    "walkers", "steps",           "energy",            "error", "acceptance",
+    "energy_vmc", "beta", "ionic_weight", "a", "population_mean", "population_spread", "flag"};
 
 }  // namespace
 
@@ -140,7 +214,10 @@ table dmc_table(const std::vector<dmc_row>& rows) {
   for (const dmc_row& r : rows) {
     t.rows.push_back({shortest(r.s), shortest(r.time_step), std::to_string(r.walkers),
                       std::to_string(r.steps), shortest(r.energy), shortest(r.error),
-                      shortest(r.acceptance), shortest(r.energy_vmc)});
+                      shortest(r.acceptance), shortest(r.energy_vmc),
+                      shortest(static_cast<float>(r.p.beta)), shortest(static_cast<float>(r.p.lambda)),
+                      shortest(static_cast<float>(r.p.a)), shortest(r.population_mean),
+                      shortest(r.population_spread), flag_column(flags_of(r))});
   }
   return t;
 }
@@ -150,7 +227,9 @@ table dmc_table_for_people(const std::vector<dmc_row>& rows) {
   for (const dmc_row& r : rows) {
     t.rows.push_back({shortest(r.s), shortest(r.time_step), std::to_string(r.walkers),
                       std::to_string(r.steps), fixed(r.energy, 4), fixed(r.error, 4),
-                      fixed(r.acceptance, 4), fixed(r.energy_vmc, 4)});
+                      fixed(r.acceptance, 4), fixed(r.energy_vmc, 4), fixed(r.p.beta, 3),
+                      fixed(r.p.lambda, 3), fixed(r.p.a, 4), fixed(r.population_mean, 1),
+                      fixed(r.population_spread, 1), flag_column(flags_of(r))});
   }
   return t;
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "output/table.h"
+#include "vmc/flags.h"
 #include "vmc/optimize.h"
 
 namespace vmc {
@@ -30,28 +31,53 @@ struct dmc_row {
   double acceptance = 0;         // of the drift-diffusion moves
   double energy_vmc = 0;         // the trial function's variational energy, eV
   double population_mean = 0, population_spread = 0;  // over the measured steps
-  bool converged = true;         // the blocking found independent blocks
+  // The plain mean local energy of the population after each step's
+  // branching, averaged over the measured steps: the same mixed estimate as
+  // energy (noisier), a check on the weights.
+  double energy_unweighted = 0;
+  bool converged = true;         // false when the series is too short for its error
 };
+
+// The streams of one separation: the variational walk, the first sample, the
+// first walkers, and room for the copies of every step. A walker makes at
+// most two copies a step and the population is at most four times its
+// target W, so a step makes at most 8 W new walkers; the copy born k-th in
+// step j draws from stream 2 + W + 8 W j + k. Its stream follows from the
+// step and its place among the step's births alone: no pool runs out, however
+// long the run.
+std::uint64_t dmc_streams_per_separation(const dmc_settings& settings);
+// The deviates one stream holds: the longest walk of one stream.
+std::uint64_t dmc_draws_per_stream(const dmc_settings& settings);
+// Whether every stream of the run fits in the generator's period (about 2.3e18).
+bool dmc_fits_period(const dmc_settings& settings);
 
 // Diffusion Monte Carlo at separations[index] with trial parameters
 // parameters[index]:
 // - the population starts from configurations of a walk of psi_T^2;
 // - each step moves every walker (diffusion_step, in parallel; every walker
-//   draws from its own stream), weighs it by exp(-tau_eff ((E_L + E_L')/2 - E_T))
-//   with tau_eff = tau times the acceptance so far, and replaces it by
-//   floor(weight + u) copies (at most 3), in walker order; a copy beyond the
-//   first gets a stream of its own, the next of the separation's streams;
+//   draws from its own stream), weighs it by
+//   exp(-tau_eff ((S(R) + S(R'))/2 - E_T)), tau_eff = tau times the
+//   acceptance so far and S the local energy cut off at E_cut around the
+//   best estimate (see dmc.cc), and replaces it by floor(weight + u) copies
+//   (at most 3), in walker order;
 // - E_T follows the energy and pulls the population back to its target:
 //   E_T = E_avg - ln(N / N_target) / (50 tau), E_avg a running average;
 // - the energy is the mean over the measured steps of the weighted mean
 //   local energy of each step (the mixed estimator), its error from the
 //   blocking analysis of that series.
+// A population that leaves a quarter to four times its target, or a local
+// energy or weight that is not finite, ends the run with a runtime_error
+// naming the separation and the step.
 // The table depends on the settings alone, never on the number of threads.
 dmc_row run_dmc(const dmc_settings& settings, std::size_t index,
                 const std::function<void(std::int64_t, std::int64_t)>& progress = {});
 
+// What makes the row other than it seems; empty for a sound row.
+std::vector<flag> flags_of(const dmc_row& r);
+
 // The rows as a table with the columns s, time_step, walkers, steps, energy,
-// error, acceptance, energy_vmc: exact (files) or rounded (the console).
+// error, acceptance, energy_vmc, beta, ionic_weight, a, population_mean,
+// population_spread, flag: exact (files) or rounded (the console).
 table dmc_table(const std::vector<dmc_row>& rows);
 table dmc_table_for_people(const std::vector<dmc_row>& rows);
 

@@ -44,7 +44,7 @@ std::vector<trial_parameters> parameters_from(const std::string& file,
   if (!in) throw usage_error("--parameters: cannot read " + name + ": " + std::strerror(errno));
   std::string line;
   std::getline(in, line);
-  if (line != "s\tbeta\tionic_weight\ta\tenergy\terror\tvariance") {
+  if (line.rfind("s\tbeta\tionic_weight\ta\tenergy\terror\tvariance", 0) != 0) {
     throw usage_error("--parameters: " + name + " is not a vmc optimize table");
   }
   std::vector<std::pair<float, trial_parameters>> rows;
@@ -88,6 +88,11 @@ dmc_settings checked(const dmc_texts& t) {
   s.steps = parse_count("--steps", t.steps, 2);
   s.equilibration = parse_count("--equilibration", t.equilibration, 0);
   s.seed = parse_seed("--seed", t.seed);
+  if (!dmc_fits_period(s)) {
+    throw usage_error("--steps: with --walkers, --equilibration and the separations, the run's "
+                      "streams would need more deviates than the generator's period (about "
+                      "2.3e18) holds");
+  }
   if (t.output.empty()) throw usage_error("--output: expected a file name; got \"\"");
   if (!t.parameters.empty()) {
     s.parameters = parameters_from(t.parameters, s.separations);
@@ -125,9 +130,7 @@ int run(const dmc_texts& texts, const ranks& job) {
         }
         const std::vector<dmc_row> rows = rows_at_root(job, n, tasks, mine);
         if (!job.root()) return std::nullopt;
-        for (const dmc_row& r : rows) {
-          if (!r.converged) warn_not_converged("vmc dmc", r.s);
-        }
+        for (const dmc_row& r : rows) warn_flags("vmc dmc", r.s, flags_of(r));
         return finished_table{dmc_table(rows), dmc_table_for_people(rows)};
       });
 }

@@ -122,7 +122,8 @@ TEST(Optimize, IsTheSameOnOneThreadAndOnTwo) {
   const std::string two = tab_separated(optimize_table(run_optimize(settings)));
   omp_set_num_threads(omp_get_num_procs());
   EXPECT_EQ(one, two);
-  EXPECT_EQ(one.substr(0, one.find('\n')), "s\tbeta\tionic_weight\ta\tenergy\terror\tvariance");
+  EXPECT_EQ(one.substr(0, one.find('\n')),
+            "s\tbeta\tionic_weight\ta\tenergy\terror\tvariance\tacceptance\tflag");
 }
 
 }  // namespace

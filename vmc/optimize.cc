@@ -31,6 +31,13 @@ constexpr double refused = 1e6;               // the objective outside the allow
 // that valley with the steadiest local energy. Its effect on the energy at
 // the minimum is of second order: below a meV here.
 constexpr double variance_share = 0.005;      // 1/eV
+// Far apart, the walk stays with one electron at each proton and never sees
+// the ionic arrangements: the sample cannot tell one ionic weight from
+// another, and the simplex would wander over the whole range. A share of
+// 0.01 eV lambda^2 picks the smallest, the physical limit of two atoms;
+// where the sample does see lambda (the energy's curvature in it is of the
+// order of an eV), it moves the optimum by 0.006 and the energy by 4e-5 eV.
+constexpr double ionic_share = 0.01;          // eV
 
 }  // namespace
 
@@ -46,8 +53,8 @@ sample draw_sample(ecuyer& g, const coords& start, const covalent_ionic_trial<fl
   out.r.reserve(static_cast<std::size_t>(steps / thinning));
   out.psi.reserve(static_cast<std::size_t>(steps / thinning));
   std::int64_t j = 0;
-  equilibrated_walk(start, g, scaled_step{step_size}, t, acceptance::above_deviate, equilibration,
-                    steps, [&](const walk_step& step) {
+  equilibrated_walk(start, g, reflecting_step{step_size}, t, acceptance::above_deviate,
+                    equilibration, steps, [&](const walk_step& step) {
                       if (++j % thinning == 0) {
                         out.r.push_back(step.now.r);
                         out.psi.push_back(step.now.at.psi);
@@ -86,12 +93,15 @@ struct objective_data {
 double objective(const gsl_vector* x, void* data) {
   const auto& d = *static_cast<const objective_data*>(data);
   const trial_parameters p{gsl_vector_get(x, 0), gsl_vector_get(x, 1), gsl_vector_get(x, 2)};
-  if (!(p.beta >= 0 && p.beta <= 20 && p.lambda >= 0 && p.lambda <= 5 && p.a >= 0.1 &&
-        p.a <= 2)) {
+  constexpr parameter_bounds b = search_bounds;
+  if (!(p.beta >= b.beta_low && p.beta <= b.beta_high && p.lambda >= b.lambda_low &&
+        p.lambda <= b.lambda_high && p.a >= b.a_low && p.a <= b.a_high)) {
     return refused;
   }
   const reweighted_estimate e = reweighted(*d.smp, trial_of(d.s, p));
-  return e.effective >= least_effective ? e.energy + variance_share * e.variance : refused;
+  return e.effective >= least_effective
+             ? e.energy + variance_share * e.variance + ionic_share * p.lambda * p.lambda
+             : refused;
 }
 
 // The parameters of least reweighted energy near p, by the Nelder-Mead simplex.
@@ -121,13 +131,29 @@ trial_parameters minimise(const sample& smp, float s, const trial_parameters& p)
   return out;
 }
 
+constexpr int tuning_stretches = 10;
+constexpr std::int64_t tuning_steps = 500;
+
 std::uint64_t draws_per_walk(const optimize_settings& settings) {
-  const std::int64_t longest =
-      std::max(settings.steps, largest_growth * settings.sample_steps) + settings.equilibration;
+  const std::int64_t longest = std::max(settings.steps, largest_growth * settings.sample_steps) +
+                               settings.equilibration + tuning_stretches * tuning_steps;
   return 6 + 7 * static_cast<std::uint64_t>(longest);
 }
 
 }  // namespace
+
+float tuned_step(ecuyer& g, coords& start, const covalent_ionic_trial<float>& t, float step) {
+  walker w = walker_at(start, t);
+  for (int k = 0; k < tuning_stretches; ++k) {
+    std::int64_t accepted = 0;
+    metropolis_walk(w, g, scaled_step{step}, t, acceptance::above_deviate, tuning_steps,
+                    [&accepted](const walk_step& s) { accepted += s.accepted; });
+    const double rate = static_cast<double>(accepted) / static_cast<double>(tuning_steps);
+    step = static_cast<float>(static_cast<double>(step) * std::clamp(rate / 0.5, 0.5, 2.0));
+  }
+  start = w.r;
+  return step;
+}
 
 optimize_row optimize_separation(const optimize_settings& settings, std::size_t index,
                                  const std::function<void(const optimize_round&)>& progress) {
@@ -142,9 +168,10 @@ optimize_row optimize_separation(const optimize_settings& settings, std::size_t 
   std::int64_t steps = settings.sample_steps;
   for (int round = 0; round < settings.max_rounds; ++round) {
     ecuyer g = walk_stream(settings.seed, index * walks + static_cast<std::uint64_t>(round), draws);
-    const coords start = start_configuration(g, s, offset_rounding::per_operation);
-    const sample smp = draw_sample(g, start, trial_of(s, p), settings.step_size,
-                                   settings.equilibration, steps);
+    coords start = start_configuration(g, s, offset_rounding::per_operation);
+    const float step_size =
+        settings.tune_step ? tuned_step(g, start, trial_of(s, p), settings.step_size) : settings.step_size;
+    const sample smp = draw_sample(g, start, trial_of(s, p), step_size, settings.equilibration, steps);
     const reweighted_estimate was = reweighted(smp, trial_of(s, p));
     const double before = was.energy + variance_share * was.variance;
     const trial_parameters next = minimise(smp, s, p);
@@ -152,6 +179,10 @@ optimize_row optimize_separation(const optimize_settings& settings, std::size_t 
     const double after = now.energy + variance_share * now.variance;
     p = next;
     row.rounds = round + 1;
+    row.predicted = now.energy;
+    // The sample's error for the new parameters, from the final walk's below:
+    // the same correlation, fewer steps, and only the effective share of them.
+    row.predicted_error = static_cast<double>(steps) * std::max(now.effective, 1e-9);
     if (progress) progress({s, round + 1, p, now.energy, before - after});
     if (before - after < gain_tolerance) {
       row.converged = true;
@@ -163,13 +194,18 @@ optimize_row optimize_separation(const optimize_settings& settings, std::size_t 
 
   // The energy of the result from a walk that took no part in finding it.
   ecuyer g = walk_stream(settings.seed, index * walks + walks - 1, draws);
-  const coords start = start_configuration(g, s, offset_rounding::per_operation);
-  const measured m = measure(g, start, trial_of(s, p), settings.step_size,
-                             settings.equilibration, settings.steps);
+  coords start = start_configuration(g, s, offset_rounding::per_operation);
+  row.step_size =
+      settings.tune_step ? tuned_step(g, start, trial_of(s, p), settings.step_size) : settings.step_size;
+  const measured m = measure(g, start, trial_of(s, p), row.step_size, settings.equilibration,
+                             settings.steps);
   row.energy = m.energy;
   row.error = m.error;
   row.variance = m.variance;
+  row.acceptance = static_cast<double>(m.accepted) / static_cast<double>(m.steps);
   row.error_converged = m.converged;
+  // predicted_error held the sample's effective number of steps.
+  row.predicted_error = m.error * std::sqrt(static_cast<double>(m.steps) / row.predicted_error);
   return row;
 }
 
@@ -192,10 +228,39 @@ std::vector<optimize_row> run_optimize(const optimize_settings& settings,
   });
 }
 
+std::vector<flag> flags_of(const optimize_row& r) {
+  std::vector<flag> flags = walk_flags(r.s, r.energy, r.error, r.acceptance, r.error_converged);
+  constexpr parameter_bounds b = search_bounds;
+  const auto near = [](double x, double bound, double low, double high) {
+    return std::fabs(x - bound) <= 0.005 * (high - low);
+  };
+  // Far apart beta hardly matters and may end anywhere; an ionic weight of
+  // 0 is the limit of two atoms: neither is a sign of a misled search.
+  if (near(r.p.beta, b.beta_low, b.beta_low, b.beta_high) ||
+      near(r.p.lambda, b.lambda_high, b.lambda_low, b.lambda_high) ||
+      near(r.p.a, b.a_low, b.a_low, b.a_high) || near(r.p.a, b.a_high, b.a_low, b.a_high)) {
+    flags.push_back({"at-bound", "the search stopped at a bound of its parameters (beta 0 to 5 /A, "
+                                 "ionic weight 0 to 1, a 0.2 to 1 A): the optimum may lie beyond, "
+                                 "or the walk misled it"});
+  }
+  if (!r.converged) {
+    flags.push_back({"still-gaining", "still gaining after " + std::to_string(r.rounds) +
+                                          " rounds; the parameters may not be optimal (raise "
+                                          "--max-rounds or --sample-steps)"});
+  }
+  const double apart = std::hypot(r.error, r.predicted_error);
+  if (std::fabs(r.energy - r.predicted) > 4.0 * apart) {
+    flags.push_back({"disagrees", "the fresh walk's energy is " + fixed(r.energy - r.predicted, 4) +
+                                      " eV from the optimiser's estimate, more than four "
+                                      "combined errors"});
+  }
+  return flags;
+}
+
 namespace {
 
-const std::vector<std::string> columns = {"s",      "beta",  "ionic_weight", "a",
-                                          "energy", "error", "variance"};
+const std::vector<std::string> columns = {"s",     "beta",     "ionic_weight", "a",   "energy",
+                                          "error", "variance", "acceptance",   "flag"};
 
 }  // namespace
 
@@ -204,7 +269,8 @@ table optimize_table(const std::vector<optimize_row>& rows) {
   for (const optimize_row& r : rows) {
     t.rows.push_back({shortest(r.s), shortest(static_cast<float>(r.p.beta)),
                       shortest(static_cast<float>(r.p.lambda)), shortest(static_cast<float>(r.p.a)),
-                      shortest(r.energy), shortest(r.error), shortest(r.variance)});
+                      shortest(r.energy), shortest(r.error), shortest(r.variance),
+                      shortest(r.acceptance), flag_column(flags_of(r))});
   }
   return t;
 }
@@ -213,7 +279,8 @@ table optimize_table_for_people(const std::vector<optimize_row>& rows) {
   table t{columns, {}};
   for (const optimize_row& r : rows) {
     t.rows.push_back({shortest(r.s), fixed(r.p.beta, 3), fixed(r.p.lambda, 3), fixed(r.p.a, 4),
-                      fixed(r.energy, 4), fixed(r.error, 4), fixed(r.variance, 3)});
+                      fixed(r.energy, 4), fixed(r.error, 4), fixed(r.variance, 3),
+                      fixed(r.acceptance, 4), flag_column(flags_of(r))});
   }
   return t;
 }

@@ -9,6 +9,7 @@
 #include "model/geometry.h"
 #include "output/table.h"
 #include "random/ecuyer.h"
+#include "vmc/flags.h"
 
 namespace vmc {
 
@@ -25,18 +26,50 @@ struct optimize_settings {
   std::int64_t equilibration = 10000;  // before every walk
   std::int64_t sample_steps = 100000;  // walk steps of the first round; doubled each round to 8x
   int max_rounds = 10;
-  float step_size = 0.40125f;
+  float step_size = 0.40125f;  // the first step of every walk
+  bool tune_step = true;       // each walk tunes its step to an acceptance near one half
   std::int32_t seed = 5465;
 };
+
+// Where the search for parameters may go, chosen for what the trial
+// function means: beta, the inverse range of the electrons' correlation
+// hole, from 0 to 5 /A (a hole of 0.2 A at the least: beyond it the Jastrow
+// factor is constant); the ionic weight from 0 (two atoms, Heitler-London)
+// to 1 (the molecular orbital, the classic trial function): ionic
+// arrangements never outweigh covalent ones; the orbital length from 0.2 A
+// (tighter than the united atom, helium, at 0.31 A) to 1 A (twice the free
+// atom's). Parameters found within 0.5 % of the range from a bound are
+// flagged, except beta at 5 and the ionic weight at 0.
+struct parameter_bounds {
+  double beta_low = 0, beta_high = 5;
+  double lambda_low = 0, lambda_high = 1;
+  double a_low = 0.2, a_high = 1;
+};
+inline constexpr parameter_bounds search_bounds{};
 
 struct optimize_row {
   float s;
   trial_parameters p;
   double energy = 0, error = 0, variance = 0;  // of the final walk
+  double acceptance = 0;                       // of the final walk
+  float step_size = 0;                         // of the final walk
+  double predicted = 0, predicted_error = 0;   // the last round's reweighted estimate of energy, eV
   int rounds = 0;                              // optimisation rounds made
   bool converged = false;                      // stopped by the criterion, not by max_rounds
-  bool error_converged = true;                 // the final walk's blocking found independent blocks
+  bool error_converged = true;                 // false when the final walk is too short for its error
 };
+
+// What makes the row other than it seems: the final walk's flags
+// (walk_flags), parameters at a bound of the search, an optimisation still
+// gaining when its rounds ran out, and a fresh walk more than four combined
+// errors from the optimiser's own estimate. Empty for a sound row.
+std::vector<flag> flags_of(const optimize_row& r);
+
+// A step size for trial function t that gives an acceptance near one half:
+// from `step`, ten stretches of 500 steps from start, each scaling the step
+// by its acceptance over one half (by 1/2 to 2). Draws from g; returns the
+// step and leaves start where the walk ends.
+float tuned_step(ecuyer& g, coords& start, const covalent_ionic_trial<float>& t, float step);
 
 // The covalent-ionic trial function at separation s with parameters p and
 // the model constants.
@@ -49,7 +82,7 @@ struct sample {
 };
 
 // A walk of `steps` steps of t from start after `equilibration` unrecorded
-// ones, drawing from g, keeping every tenth configuration.
+// ones (reflecting_step), drawing from g, keeping every tenth configuration.
 sample draw_sample(ecuyer& g, const coords& start, const covalent_ionic_trial<float>& t,
                    float step_size, std::int64_t equilibration, std::int64_t steps);
 
@@ -104,7 +137,7 @@ std::vector<optimize_row> run_optimize(
     const std::function<void(const optimize_round&)>& progress = {});
 
 // The rows as a table with the columns s, beta, ionic_weight, a, energy,
-// error, variance: exact numbers (files) or rounded ones (the console).
+// error, variance, acceptance, flag: exact numbers (files) or rounded ones (the console).
 table optimize_table(const std::vector<optimize_row>& rows);
 table optimize_table_for_people(const std::vector<optimize_row>& rows);
 

@@ -23,6 +23,7 @@ struct optimize_texts {
   std::string step_size = "0.40125";
   std::string seed = "5465";
   std::string output = "vmc-optimize.tsv";
+  const CLI::Option* step_size_option = nullptr;  // given: the walks keep that step
 };
 
 optimize_settings checked(const optimize_texts& t) {
@@ -34,6 +35,7 @@ optimize_settings checked(const optimize_texts& t) {
                                "such as 100000 or 1e5");
   s.max_rounds = static_cast<int>(parse_count("--max-rounds", t.max_rounds, 1, 100, "such as 10"));
   s.step_size = parse_real("--step-size", t.step_size, 0.0f, true);
+  s.tune_step = t.step_size_option == nullptr || t.step_size_option->count() == 0;
   s.seed = parse_seed("--seed", t.seed);
   if (t.output.empty()) throw usage_error("--output: expected a file name; got \"\"");
   return s;
@@ -59,15 +61,7 @@ int run(const optimize_texts& texts, const ranks& job) {
             run_optimize(settings, tasks,
                          terminal ? show_round : std::function<void(const optimize_round&)>{}));
         if (!job.root()) return std::nullopt;
-        for (const optimize_row& r : rows) {
-          if (!r.converged) {
-            std::fprintf(stderr,
-                         "vmc optimize: s = %s: still gaining after %d rounds; the parameters may "
-                         "not be optimal (raise --max-rounds or --sample-steps)\n",
-                         shortest(r.s).c_str(), r.rounds);
-          }
-          if (!r.error_converged) warn_not_converged("vmc optimize", r.s);
-        }
+        for (const optimize_row& r : rows) warn_flags("vmc optimize", r.s, flags_of(r));
         return finished_table{optimize_table(rows), optimize_table_for_people(rows)};
       });
 }
@@ -82,7 +76,8 @@ std::function<int()> add_optimize_command(CLI::App& app, const ranks& job) {
       "(one walk, the energy of nearby parameters by reweighting its configurations) and the\n"
       "Nelder-Mead simplex, until a round gains less than 0.005 eV. Then a fresh walk of\n"
       "--steps steps measures the energy at the result. Columns: s, beta, ionic_weight, a,\n"
-      "energy, error, variance.");
+      "energy, error, variance, acceptance, flag. The search keeps beta in 0-5 /A, the ionic\n"
+      "weight in 0-1 and a in 0.2-1 A; flag is empty for a sound row (see the README).");
   auto texts = std::make_shared<optimize_texts>();
   add_run_options(*cmd, texts->separations, texts->seed, texts->output);
   add_text_option(*cmd, "--steps", texts->steps,
@@ -92,8 +87,11 @@ std::function<int()> add_optimize_command(CLI::App& app, const ranks& job) {
   add_text_option(*cmd, "--sample-steps", texts->sample_steps,
                   "walk steps of the first round's sample (doubled each round, up to 8x)", "N");
   add_text_option(*cmd, "--max-rounds", texts->max_rounds, "the most optimisation rounds", "N");
-  add_text_option(*cmd, "--step-size", texts->step_size,
-                  "largest displacement of one coordinate, angstrom", "G");
+  texts->step_size_option = add_text_option(
+      *cmd, "--step-size", texts->step_size,
+      "largest displacement of one coordinate, angstrom; given, every walk keeps it, otherwise "
+      "each walk tunes it from this value to an acceptance near one half",
+      "G");
   return [texts, &job] { return run(*texts, job); };
 }
 

@@ -223,6 +223,13 @@ HWY_INLINE void walk_vector(lane_walkers& w, std::size_t base, std::int64_t step
     for (int i = 0; i < 6; ++i) {
       trial[i] = hn::Add(r[i], hn::Mul(hn::Sub(hn::Mul(two, g.next()), one), gstep));
     }
+    const std::int64_t k = w.steps_done + j;
+    if (w.reflect && k % 10 == 9) {
+      // The deviates are drawn all the same; z -> -z of one electron.
+      const int z = (k / 10) % 2 == 0 ? 2 : 5;
+      for (int i = 0; i < 6; ++i) trial[i] = r[i];
+      trial[z] = hn::Neg(r[z]);
+    }
     const lane_evaluation at = evaluate(trial, t);
     const VF q = hn::Div(hn::Mul(at.psi, at.psi), hn::Mul(psi, psi));
     const auto accepted = hn::Gt(q, g.next());
@@ -261,6 +268,7 @@ void WalkLanes(lane_walkers& w, std::int64_t steps, lane_steps* out, lane_statis
   for (std::size_t base = 0; base < lane_width; base += hn::Lanes(df)) {
     walk_vector(w, base, steps, out, stats);
   }
+  w.steps_done += steps;
 }
 
 void StepComponentLanes(const double* x, double* y, std::size_t n, int which) {

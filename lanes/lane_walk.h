@@ -43,6 +43,12 @@ struct lane_walkers {
   alignas(64) float e2[lane_width];
   alignas(64) float hbm[lane_width];
   alignas(64) float step[lane_width];
+  // With reflect, every tenth step of the group reflects one electron through
+  // the plane between the protons instead of drawing a move, electron 1 and 2
+  // in turn, as reflecting_step does; steps_done counts the group's steps so
+  // far, whatever pieces they were walked in.
+  bool reflect = false;
+  std::int64_t steps_done = 0;
 };
 
 // Puts walker w, its generator g (whose state must lie in 0 ... m - 1 of

@@ -100,14 +100,15 @@ TEST(VmcScan, IsTheSameToTheByteOnOneThreadAndOnTwo) {
   EXPECT_NE(read_file(three / "vmc-scan.tsv"), read_file(one / "vmc-scan.tsv"));
 }
 
-// With vodik's seed, step size and steps and no equilibration, each walk is
-// vodik's pass: the same accepted moves, and the mean over them is vodik's E
-// up to vodik's float sum.
+// With vodik's seed, step size and steps, no equilibration and no
+// reflections, each walk is vodik's pass: the same accepted moves, and the
+// mean over them is vodik's E up to vodik's float sum.
 TEST(VmcScan, WithTheClassicSettingsRepeatsVodiksWalks) {
   temp_dir classic, dir;
   const testing::outcome v = testing::run(vodik_program, classic.path());
   ASSERT_EQ(v.status, 0);
-  const testing::outcome r = vmc(dir, {"scan", "--steps", "100000", "--equilibration", "0"});
+  const testing::outcome r =
+      vmc(dir, {"scan", "--steps", "100000", "--equilibration", "0", "--no-reflections"});
   ASSERT_EQ(r.status, 0) << r.err;
   const auto rows = table_of(read_file(dir / "vmc-scan.tsv"));
   const auto records = lines(v.out);

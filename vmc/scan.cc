@@ -87,6 +87,7 @@ walk_start start_of(const scan_settings& settings, const scan_walk& k) {
 std::vector<energy_statistics> run_lane_group(const scan_settings& settings,
                                               const std::vector<scan_walk>& walks) {
   lane_walkers group{};
+  group.reflect = settings.reflections;
   for (std::size_t k = 0; k < lane_width; ++k) {
     const scan_walk& walk = walks[std::min(k, walks.size() - 1)];
     const walk_start st = start_of(settings, walk);
@@ -125,13 +126,19 @@ energy_statistics run_walker(const scan_settings& settings, std::size_t index, s
   const trial_function<exp_double> t = classic_trial(settings, s);
   energy_statistics stats;
   const std::int64_t steps = walker_steps(settings, w);
+  const auto walk = [&](const auto& trial) {
+    if (settings.reflections) {
+      equilibrated_walk(st.r, st.g, reflecting_step{settings.step_size}, trial,
+                        acceptance::above_deviate, settings.equilibration, steps, stats);
+    } else {
+      equilibrated_walk(st.r, st.g, scaled_step{settings.step_size}, trial,
+                        acceptance::above_deviate, settings.equilibration, steps, stats);
+    }
+  };
   if (settings.ionic_weight == 1.0f) {
-    equilibrated_walk(st.r, st.g, scaled_step{settings.step_size}, t, acceptance::above_deviate,
-                      settings.equilibration, steps, stats);
+    walk(t);
   } else {
-    const covalent_ionic_trial<float> ci{s, t.a, t.alfa, t.beta, settings.ionic_weight, t.e2, t.hbm};
-    equilibrated_walk(st.r, st.g, scaled_step{settings.step_size}, ci, acceptance::above_deviate,
-                      settings.equilibration, steps, stats);
+    walk(covalent_ionic_trial<float>{s, t.a, t.alfa, t.beta, settings.ionic_weight, t.e2, t.hbm});
   }
   return stats;
 }

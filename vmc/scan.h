@@ -24,6 +24,11 @@ struct scan_settings {
   float step_size = 0.40125f;         // largest displacement of one coordinate, A
   std::int32_t seed = 5465;           // first seed of the run's stream
   bool lanes = true;  // the classic trial function's walks in vector lanes (the same numbers)
+  // Every tenth step reflects an electron between the protons
+  // (reflecting_step): without it a walk far from the united atom keeps the
+  // arrangement it started in for thousands of steps, and a short walk may
+  // never see the ionic ones. Off, the walk is the classic programs' walk.
+  bool reflections = true;
 };
 
 // What one walk gives.

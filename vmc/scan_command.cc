@@ -25,6 +25,7 @@ struct scan_texts {
   std::string step_size = "0.40125";
   std::string seed = "5465";
   std::string output = "vmc-scan.tsv";
+  bool no_reflections = false;
 };
 
 scan_settings checked(const scan_texts& t) {
@@ -55,6 +56,7 @@ scan_settings checked(const scan_texts& t) {
   s.orbital_length = trial.orbital_length;
   s.step_size = parse_real("--step-size", t.step_size, 0.0f, true);
   s.seed = parse_seed("--seed", t.seed);
+  s.reflections = !t.no_reflections;
   if (t.output.empty()) throw usage_error("--output: expected a file name; got \"\"");
   return s;
 }
@@ -109,6 +111,9 @@ std::function<int()> add_scan_command(CLI::App& app, const ranks& job) {
   add_trial_options(*scan, texts->beta, texts->ionic_weight, texts->orbital_length);
   add_text_option(*scan, "--step-size", texts->step_size,
                   "largest displacement of one coordinate, angstrom", "G");
+  scan->add_flag("--no-reflections", texts->no_reflections,
+                 "no reflection of an electron between the protons every tenth step: the "
+                 "classic programs' walk, which far apart keeps the arrangement it starts in");
   return [texts, &job] { return run(*texts, job); };
 }
 

@@ -114,7 +114,9 @@ dmc_row run_dmc(const dmc_settings& settings, std::size_t index,
   for (std::int64_t step = 0; step < total; ++step) {
     const std::int64_t n = static_cast<std::int64_t>(walkers.size());
     done.resize(walkers.size());
-#pragma omp parallel for schedule(static)
+    // A step of a small population is too short to share: threads would wait
+    // on each other longer than they walk (and far longer on a busy machine).
+#pragma omp parallel for schedule(static) if (n >= 1000)
     for (std::int64_t k = 0; k < n; ++k) {
       done[static_cast<std::size_t>(k)] = diffusion_step(walkers[static_cast<std::size_t>(k)], t, tau);
     }

@@ -32,19 +32,19 @@ void add_below_exact(std::vector<flag>& flags, float s, double energy, double er
 }
 
 std::vector<flag> walk_flags(float s, double energy, double error, double acceptance,
-                             bool converged) {
+                             bool converged, bool reflections) {
   std::vector<flag> flags;
   if (!std::isfinite(energy) || !std::isfinite(error)) {
     flags.push_back({"non-finite", "the energy or its error is not a finite number; the trial "
                                    "function cannot be evaluated here in single precision"});
     return flags;
   }
-  if (acceptance < 0.02) {
+  if (acceptance < (reflections ? 0.12 : 0.02)) {
     flags.push_back({"stuck", "the walk accepted " + fixed(100.0 * acceptance, 2) +
                                   " % of its moves: it stands almost still, and its energy and "
                                   "error describe a few configurations only (make the steps "
                                   "smaller)"});
-  } else if (acceptance > 0.99) {
+  } else if (acceptance > (reflections ? 0.9 : 0.99)) {
     flags.push_back({"tiny-steps", "the walk accepted " + fixed(100.0 * acceptance, 2) +
                                        " % of its moves: its steps are too small to explore "
                                        "(make them larger)"});

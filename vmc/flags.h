@@ -24,9 +24,12 @@ void warn_flags(const std::string& program, float s, const std::vector<flag>& fl
 // The flags every Metropolis walk at separation s can earn: non-finite
 // numbers, a walk that hardly moved (acceptance below 2 %) or whose moves are
 // too small to explore (above 99 %), an error that is only a lower bound, and
-// an energy below the exact one (below_exact).
+// an energy below the exact one (add_below_exact). A walk with reflections
+// (reflecting_step) accepts up to a tenth of its steps by reflecting alone,
+// whatever its step size: then below 12 % it hardly moved, and above 90 %
+// its steps are too small.
 std::vector<flag> walk_flags(float s, double energy, double error, double acceptance,
-                             bool converged);
+                             bool converged, bool reflections);
 
 // Adds "below-exact" when energy lies more than three errors below the exact
 // Born-Oppenheimer energy at s (exact_energy_bound), which no variational

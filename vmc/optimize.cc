@@ -113,9 +113,15 @@ trial_parameters minimise(const sample& smp, float s, const trial_parameters& p)
   gsl_vector_set(x, 0, p.beta);
   gsl_vector_set(x, 1, p.lambda);
   gsl_vector_set(x, 2, p.a);
-  gsl_vector_set(step, 0, 0.2);
-  gsl_vector_set(step, 1, 0.1);
-  gsl_vector_set(step, 2, 0.02);
+  // The first simplex reaches from p towards the inside of the search's
+  // bounds: a vertex outside them would leave that parameter unexplored.
+  constexpr parameter_bounds b = search_bounds;
+  const auto inward = [](double x, double length, double high) {
+    return x + length <= high ? length : -length;
+  };
+  gsl_vector_set(step, 0, inward(p.beta, 0.2, b.beta_high));
+  gsl_vector_set(step, 1, inward(p.lambda, 0.1, b.lambda_high));
+  gsl_vector_set(step, 2, inward(p.a, 0.02, b.a_high));
   gsl_multimin_fminimizer* m = gsl_multimin_fminimizer_alloc(gsl_multimin_fminimizer_nmsimplex2, 3);
   gsl_multimin_fminimizer_set(m, &f, x, step);
   for (int i = 0; i < 400; ++i) {
@@ -229,7 +235,8 @@ std::vector<optimize_row> run_optimize(const optimize_settings& settings,
 }
 
 std::vector<flag> flags_of(const optimize_row& r) {
-  std::vector<flag> flags = walk_flags(r.s, r.energy, r.error, r.acceptance, r.error_converged);
+  std::vector<flag> flags =
+      walk_flags(r.s, r.energy, r.error, r.acceptance, r.error_converged, true);
   constexpr parameter_bounds b = search_bounds;
   const auto near = [](double x, double bound, double low, double high) {
     return std::fabs(x - bound) <= 0.005 * (high - low);

@@ -222,6 +222,7 @@ std::vector<scan_row> run_scan(const scan_settings& settings, const std::vector<
     r.energy_accepted = m.energy_accepted;
     r.converged = m.converged;
     r.ionic_weight = settings.ionic_weight;
+    r.reflections = settings.reflections;
     rows.push_back(r);
   }
   return rows;
@@ -229,7 +230,7 @@ std::vector<scan_row> run_scan(const scan_settings& settings, const std::vector<
 
 std::vector<flag> flags_of(const scan_row& r) {
   return walk_flags(r.s, r.energy, r.error, static_cast<double>(r.accepted) / static_cast<double>(r.steps),
-                    r.converged);
+                    r.converged, r.reflections);
 }
 
 namespace {

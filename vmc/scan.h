@@ -43,6 +43,7 @@ struct scan_row {
   double variance = 0;         // of the local energy, eV^2
   double energy_accepted = 0;  // mean over the accepted moves only, eV
   bool converged = true;       // false when the series is too short for its error
+  bool reflections = true;     // whether the walks reflected electrons (scan_settings)
 };
 
 // What makes the row other than it seems (walk_flags); empty for a sound row.

@@ -148,6 +148,8 @@ long_run_fit fit_long_run_variance(const blocking& b) {
 
 }  // namespace
 
+constexpr double least_independent = 20;  // values of a series, in units of tau
+
 blocking_result analyse(const blocking& b) {
   blocking_result r;
   r.count = b.count();
@@ -183,9 +185,11 @@ blocking_result analyse(const blocking& b) {
 
   const long_run_fit f = fit_long_run_variance(b);
   r.level = f.level;
-  r.converged = f.found;
   r.error = f.error;
   r.tau = r.variance > 0.0 ? n0 * r.error * r.error / r.variance : 1.0;
+  // Fewer than 20 independent values: the correlation's tail, which such a
+  // series cannot show, may hold much of the error.
+  r.converged = f.found && n0 >= least_independent * r.tau;
   return r;
 }
 

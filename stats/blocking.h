@@ -100,7 +100,9 @@ inline constexpr std::int64_t min_blocks = 16;
 // correlation, with the 1/L bias such blocks still carry taken out (see
 // blocking.cc); level is the first level fitted. A series too short for any
 // level to outlast its correlation has converged false, and its error, the
-// largest of the plain level errors, is only a lower bound.
+// largest of the plain level errors, is only a lower bound; so has a series
+// of fewer than 20 tau values, whose error may lie in a tail of its
+// correlation that it is too short to show.
 blocking_result analyse(const blocking& b);
 
 }  // namespace vmc

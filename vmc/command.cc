@@ -66,11 +66,4 @@ trial_options add_trial_options(CLI::App& cmd, std::string& beta, std::string& i
               ->type_name("A")};
 }
 
-void warn_not_converged(const std::string& name, float s) {
-  std::fprintf(stderr,
-               "%s: s = %s: no blocking level passed the independence test; the error is a "
-               "lower bound (run more steps)\n",
-               name.c_str(), shortest(s).c_str());
-}
-
 }  // namespace vmc

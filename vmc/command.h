@@ -50,7 +50,4 @@ struct trial_options {
 trial_options add_trial_options(CLI::App& cmd, std::string& beta, std::string& ionic_weight,
                                 std::string& orbital_length);
 
-// The line that says a separation's error is only a lower bound.
-void warn_not_converged(const std::string& name, float s);
-
 }  // namespace vmc

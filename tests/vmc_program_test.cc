@@ -234,6 +234,63 @@ TEST(VmcHelp, AnswersOnEveryLevelAndGivesItsVersion) {
   EXPECT_TRUE(entries(dir.path()).empty());
 }
 
+// Help and version that cannot be shown are failures like any other output.
+TEST(VmcHelp, AFailedWriteIsOneLineAndStatusOne) {
+  temp_dir dir;
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"--help"}, "vmc"}, {{"--version"}, "vmc"}, {{"scan", "--help"}, "vmc scan"}};
+  for (const auto& [args, name] : cases) {
+    for (const bool closed : {false, true}) {
+      testing::launch how;
+      how.args = args;
+      if (closed) how.close_stdout = true;
+      else how.stdout_path = "/dev/full";
+      const testing::outcome r = testing::run(vmc_program, dir.path(), how);
+      EXPECT_EQ(r.status, 1) << args[0];
+      EXPECT_EQ(r.err, name + ": standard output: " +
+                           (closed ? "Bad file descriptor\n" : "No space left on device\n"));
+    }
+  }
+}
+
+// The table sent to standard output by name: written through, no file made.
+// "-" gives the tab-separated table alone. Root is given a link of its own to
+// /proc/self/fd/1: /dev/stdout itself, were it replaced, is the machine's.
+struct to_standard_output {
+  const char* output;
+  bool unprivileged;
+};
+
+class VmcOutputToStandardOutput : public ::testing::TestWithParam<to_standard_output> {};
+
+TEST_P(VmcOutputToStandardOutput, WritesThroughAndMakesNoFile) {
+  temp_dir dir;
+  if (std::string(GetParam().output) == "mylink") {
+    std::filesystem::create_symlink("/proc/self/fd/1", dir / "mylink");
+  }
+  testing::launch how;
+  how.args = {"scan", "--separations", "0.74", "--steps", "1e3", "--output", GetParam().output};
+  how.unprivileged = GetParam().unprivileged;
+  const testing::outcome r = testing::run(vmc_program, dir.path(), how);
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto out = lines(r.out);
+  ASSERT_EQ(out.size(), std::string(GetParam().output) == "-" ? 2u : 4u) << r.out;
+  EXPECT_EQ(out[out.size() - 2], header);
+  EXPECT_EQ(entries(dir.path()).size(), std::string(GetParam().output) == "mylink" ? 1u : 0u);
+  EXPECT_FALSE(std::filesystem::is_regular_file(dir / "mylink"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, VmcOutputToStandardOutput,
+                         ::testing::Values(to_standard_output{"-", false},
+                                           to_standard_output{"mylink", false},
+                                           to_standard_output{"/dev/stdout", true},
+                                           to_standard_output{"/dev/fd/1", true}),
+                         [](const auto& info) {
+                           return std::string(info.index == 0 ? "Dash" : "LinkToFd1") +
+                                  (info.param.unprivileged ? "AsNobody" : "") +
+                                  std::to_string(info.index);
+                         });
+
 // A whole optimisation of two separations, briefly: the table and its rows.
 TEST(VmcOptimize, WritesOneRowPerSeparationInTheOrderGiven) {
   temp_dir dir;

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <exception>
 
 #include "output/interrupt_cleanup.h"
 #include "output/output_file.h"
@@ -32,10 +33,21 @@ int run_command(const std::string& name, const ranks& job, const std::string& ou
     const std::optional<finished_table> t = work(job.root() && ::isatty(2) == 1);
     if (!job.root() || !t) return;
     file->write(tab_separated(t->exact));
-    text_stream console(1, "standard output");
-    console.write(aligned(t->for_people));
-    console.flush();
+    // The finished table is kept even when the console cannot show it (a
+    // reader that went away): the file is published, then the console's
+    // failure reported. With --output - the table itself is the console's.
+    std::exception_ptr console_failure;
+    if (output != "-") {
+      try {
+        text_stream console(1, "standard output");
+        console.write(aligned(t->for_people));
+        console.flush();
+      } catch (...) {
+        console_failure = std::current_exception();
+      }
+    }
     file->close();
+    if (console_failure) std::rethrow_exception(console_failure);
   });
   // The failing rank has said why; the others are waiting for its results.
   if (status != 0) abort_job(job, status);
@@ -52,7 +64,10 @@ void add_run_options(CLI::App& cmd, std::string& separations, std::string& seed,
   add_text_option(cmd, "--separations", separations,
                   "START:STOP:STEP (inclusive) or a comma list, angstrom, each in (0, 1000]", "LIST");
   add_text_option(cmd, "--seed", seed, "seed of the run, 1 to 2147483562", "N");
-  add_text_option(cmd, "--output", output, "the table, tab-separated", "FILE");
+  add_text_option(cmd, "--output", output,
+                  "the table, tab-separated; - for standard output (the aligned copy is then not "
+                  "shown)",
+                  "FILE");
 }
 
 trial_options add_trial_options(CLI::App& cmd, std::string& beta, std::string& ionic_weight,

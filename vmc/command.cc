@@ -54,6 +54,14 @@ int run_command(const std::string& name, const ranks& job, const std::string& ou
   return status;
 }
 
+CLI::Validator not_empty() {
+  return CLI::Validator(
+      [](const std::string& value) {
+        return value.empty() ? std::string("expected a value; got \"\"") : std::string();
+      },
+      "", "not empty");
+}
+
 CLI::Option* add_text_option(CLI::App& cmd, const std::string& name, std::string& text,
                              const std::string& help, const std::string& type) {
   return cmd.add_option(name, text, help)->type_name(type)->capture_default_str();
@@ -62,7 +70,10 @@ CLI::Option* add_text_option(CLI::App& cmd, const std::string& name, std::string
 void add_run_options(CLI::App& cmd, std::string& separations, std::string& seed,
                      std::string& output) {
   add_text_option(cmd, "--separations", separations,
-                  "START:STOP:STEP (inclusive) or a comma list, angstrom, each in (0, 1000]", "LIST");
+                  "START:STOP:STEP (inclusive) or a comma list, angstrom, each from 0.01 to 1000 "
+                  "(below 0.01 the protons' repulsion, 14.4/s eV, drowns the electrons' energy in "
+                  "float)",
+                  "LIST");
   add_text_option(cmd, "--seed", seed, "seed of the run, 1 to 2147483562", "N");
   add_text_option(cmd, "--output", output,
                   "the table, tab-separated; - for standard output (the aligned copy is then not "
@@ -72,13 +83,19 @@ void add_run_options(CLI::App& cmd, std::string& separations, std::string& seed,
 
 trial_options add_trial_options(CLI::App& cmd, std::string& beta, std::string& ionic_weight,
                                 std::string& orbital_length) {
-  return {add_text_option(cmd, "--beta", beta, "the correlation parameter, 1/angstrom", "B"),
+  return {add_text_option(cmd, "--beta", beta,
+                          "the correlation parameter, 1/angstrom, 0 to 1000 (beyond, the "
+                          "correlation factor is 1 in float)",
+                          "B"),
           add_text_option(cmd, "--ionic-weight", ionic_weight,
                           "lambda, the weight of the ionic products (1: the classic product, "
-                          "0: covalent)",
+                          "0: covalent), 0 to 1e6 (beyond, psi^2 leaves float's range)",
                           "L"),
-          cmd.add_option("--orbital-length", orbital_length, "a, angstrom (default: the cusp value)")
-              ->type_name("A")};
+          cmd.add_option("--orbital-length", orbital_length,
+                         "a, angstrom, 0.1 to 1000 (below 0.1, exp(-r/a) of the start underflows "
+                         "in float; default: the cusp value)")
+              ->type_name("A")
+              ->check(not_empty())};
 }
 
 void warn_not_converged(const std::string& name, float s) {

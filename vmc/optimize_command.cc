@@ -33,7 +33,7 @@ optimize_settings checked(const optimize_texts& t) {
   s.sample_steps = parse_count("--sample-steps", t.sample_steps, 1000, most_steps / 8,
                                "such as 100000 or 1e5");
   s.max_rounds = static_cast<int>(parse_count("--max-rounds", t.max_rounds, 1, 100, "such as 10"));
-  s.step_size = parse_real("--step-size", t.step_size, 0.0f, true);
+  s.step_size = parse_real("--step-size", t.step_size, smallest_step_size, false, largest_step_size);
   s.seed = parse_seed("--seed", t.seed);
   if (t.output.empty()) throw usage_error("--output: expected a file name; got \"\"");
   return s;
@@ -93,7 +93,9 @@ std::function<int()> add_optimize_command(CLI::App& app, const ranks& job) {
                   "walk steps of the first round's sample (doubled each round, up to 8x)", "N");
   add_text_option(*cmd, "--max-rounds", texts->max_rounds, "the most optimisation rounds", "N");
   add_text_option(*cmd, "--step-size", texts->step_size,
-                  "largest displacement of one coordinate, angstrom", "G");
+                  "largest displacement of one coordinate, angstrom, 1e-4 to 10 (a smaller step "
+                  "hardly moves a float coordinate, a larger one is never accepted)",
+                  "G");
   return [texts, &job] { return run(*texts, job); };
 }
 

@@ -209,6 +209,7 @@ INSTANTIATE_TEST_SUITE_P(
         bad_option{{"scan", "--orbital-length", "0"}, "--orbital-length"},
         bad_option{{"optimize", "--separations", "2:1:0.1"}, "--separations"},
         bad_option{{"optimize", "--sample-steps", "10"}, "--sample-steps"},
+        bad_option{{"optimize", "--sample-steps", "1.25e11"}, "--sample-steps"},
         bad_option{{"optimize", "--max-rounds", "0"}, "--max-rounds"},
         bad_option{{"optimize", "--max-rounds", "1000"}, "--max-rounds"},
         bad_option{{"optimize", "--steps", "1e13"}, "--steps"},

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <cstdio>
@@ -240,6 +241,56 @@ dmc_settings checked(const dmc_texts& t, const ranks& job) {
   return s;
 }
 
+// "vmc dmc: s = 0.74: step 3000 of 105000, about 4 min left", rewritten in
+// place on a terminal. The line is always ended, whatever the step count and
+// however the run ends, so nothing is glued to it.
+class progress_line {
+ public:
+  progress_line(std::string s, std::int64_t total)
+      : s_(std::move(s)), total_(total), start_(std::chrono::steady_clock::now()) {}
+  progress_line(const progress_line&) = delete;
+  progress_line& operator=(const progress_line&) = delete;
+  ~progress_line() {
+    if (width_ > 0) std::fputc('\n', stderr);
+  }
+
+  void show(std::int64_t step) {
+    std::string text = "vmc dmc: s = " + s_ + ": step " + std::to_string(step) + " of " +
+                       std::to_string(total_);
+    const double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    // Once the run has gone on a while, the rate is steady enough to tell.
+    if (step < total_ && elapsed >= 5.0) {
+      const double left = elapsed * static_cast<double>(total_ - step) / static_cast<double>(step);
+      char when[48];
+      if (left < 90) std::snprintf(when, sizeof when, ", about %.0f s left", left);
+      else if (left < 5400) std::snprintf(when, sizeof when, ", about %.0f min left", left / 60);
+      else std::snprintf(when, sizeof when, ", about %.1f h left", left / 3600);
+      text += when;
+    }
+    // Blanks over what a longer line before left behind.
+    const std::size_t width = text.size();
+    if (width < width_) text.append(width_ - width, ' ');
+    width_ = std::max(width_, width);
+    std::fprintf(stderr, "\r%s", text.c_str());
+    std::fflush(stderr);
+  }
+  // Shows the last step and ends the line.
+  void finish() {
+    if (width_ == 0) return;
+    show(total_);
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
+    width_ = 0;
+  }
+
+ private:
+  std::string s_;
+  std::int64_t total_;
+  std::chrono::steady_clock::time_point start_;
+  std::size_t width_ = 0;  // of the longest line shown; 0 while none is
+};
+
 int run(const dmc_texts& texts, const ranks& job) {
   dmc_settings settings;
   return run_command(
@@ -249,16 +300,14 @@ int run(const dmc_texts& texts, const ranks& job) {
         const std::vector<std::size_t> tasks = tasks_of(job, n);
         std::vector<dmc_row> mine;
         for (const std::size_t i : tasks) {
-          const std::string s = shortest(settings.separations[i]);
-          auto progress = [&s](std::int64_t step, std::int64_t total) {
-            std::fprintf(stderr, "\rvmc dmc: s = %s: step %lld of %lld", s.c_str(),
-                         static_cast<long long>(step), static_cast<long long>(total));
-            if (step == total) std::fputc('\n', stderr);
-            std::fflush(stderr);
-          };
-          mine.push_back(run_dmc(settings, i,
-                                 terminal ? std::function<void(std::int64_t, std::int64_t)>(progress)
-                                          : std::function<void(std::int64_t, std::int64_t)>{}));
+          progress_line line(shortest(settings.separations[i]),
+                             settings.equilibration + settings.steps);
+          mine.push_back(run_dmc(
+              settings, i,
+              terminal ? std::function<void(std::int64_t, std::int64_t)>(
+                             [&line](std::int64_t step, std::int64_t) { line.show(step); })
+                       : std::function<void(std::int64_t, std::int64_t)>{}));
+          line.finish();
         }
         const std::vector<dmc_row> rows = rows_at_root(job, n, tasks, mine);
         if (!job.root()) return std::nullopt;

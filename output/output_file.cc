@@ -127,6 +127,8 @@ resolved follow_links(const std::string& name) {
     }
     if (!S_ISLNK(st.st_mode)) {
       if (last) return {path, true, st};
+      // "file/../x" names nothing, as the kernel says.
+      if (!S_ISDIR(st.st_mode)) throw io_error(name, ENOTDIR);
       done = path + "/";
       continue;
     }

@@ -189,13 +189,19 @@ TEST_P(OutputFile, TheLongestLegalNameWorksAndALongerOneFailsAtOpen) {
 
 TEST_P(OutputFile, AMissingDirectoryIsReportedAtOpen) {
   temp_dir dir;
-  try {
-    output_file f((dir / "gone" / "energ.dat").string());
-    FAIL() << "opened a file in a missing directory";
-  } catch (const io_error& e) {
-    EXPECT_EQ(std::string(e.what()),
-              (dir / "gone" / "energ.dat").string() + ": No such file or directory");
+  write_file(dir / "energ.dat", "old\n");
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"gone/energ.dat", "No such file or directory"},
+      {"energ.dat/../jadra.dat", "Not a directory"}};
+  for (const auto& [name, reason] : cases) {
+    try {
+      output_file f((dir / name).string());
+      FAIL() << "opened " << name;
+    } catch (const io_error& e) {
+      EXPECT_EQ(std::string(e.what()), (dir / name).string() + ": " + reason);
+    }
   }
+  EXPECT_EQ(entries(dir.path()), std::vector<std::string>{"energ.dat"});
 }
 
 TEST_P(OutputFile, ADirectoryRemovedWhileWritingFailsAtClose) {

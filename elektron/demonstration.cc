@@ -55,7 +55,6 @@ void run_elektron(text_stream& console, int input) {
     write_record(console, "suradnice", r[0], r[1], r[2]);
     console.flush();
   }
-  generator.close();
   write_record(console, s);
 
   const trial_function<exp_single> t =
@@ -76,6 +75,8 @@ void run_elektron(text_stream& console, int input) {
                   });
   write_record(console, "n=", energy.count, "EV=", energy.mean());
   console.flush();
+  // Named only once the whole demonstration has been shown.
+  generator.close();
 }
 
 }  // namespace vmc

@@ -29,13 +29,11 @@ void run_molekula(text_stream& console) {
   console.flush();
   write_record(pociatok, start[0], start[1], start[2]);
   write_record(pociatok, start[3], start[4], start[5]);
-  pociatok.close();
 
   // The nuclei as (y, z) pairs, like the records of the electron files.
   output_file jadra("jadra.dat");
   write_record(jadra, 0.0f, s / (-2.0f));
   write_record(jadra, 0.0f, s / 2.0f);
-  jadra.close();
 
   const trial_function<exp_double> t =
       cusp_trial_function<exp_double>(s, beta, apar_start::ten_angstrom);
@@ -65,7 +63,8 @@ void run_molekula(text_stream& console) {
   write_record(console, "E=", e, "  USPESNYCH POKUSOV:", static_cast<float>(energy.count));
   console.flush();
   write_record(energ, s, e);
-  close_together({energ, elektrony1, elektrony2});
+  // The five files are one set: none gets its name before all are written.
+  close_together({pociatok, jadra, energ, elektrony1, elektrony2});
 }
 
 }  // namespace vmc

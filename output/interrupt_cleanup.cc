@@ -35,9 +35,13 @@ void remove_temporaries_on_interrupt() {
   std::memset(&sa, 0, sizeof sa);
   sa.sa_handler = on_interrupt;
   sigfillset(&sa.sa_mask);  // one handler at a time
-  ::sigaction(SIGINT, &sa, nullptr);
-  ::sigaction(SIGTERM, &sa, nullptr);
-  ::sigaction(SIGHUP, &sa, nullptr);
+  for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    // A signal the parent asked to be ignored stays ignored, as nohup and a
+    // shell's trap '' expect: the run goes on after a logout.
+    struct sigaction was;
+    if (::sigaction(sig, nullptr, &was) == 0 && was.sa_handler == SIG_IGN) continue;
+    ::sigaction(sig, &sa, nullptr);
+  }
 }
 
 void set_interrupt_message(const char* line) noexcept {

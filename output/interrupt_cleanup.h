@@ -2,9 +2,10 @@
 
 namespace vmc {
 
-// On SIGINT or SIGTERM, removes the temporary files of every output file that
-// is still open and ends the program with status 128 + the signal number, so
-// an interrupted run leaves the previous run's files as they were.
+// On SIGINT, SIGTERM or SIGHUP, removes the temporary files of every output
+// file that is still open and ends the program with status 128 + the signal
+// number, so an interrupted run leaves the previous run's files as they were.
+// A signal ignored when the program started (nohup, trap '') stays ignored.
 void remove_temporaries_on_interrupt();
 
 // A line to write to standard error when a signal ends the program (none

@@ -15,4 +15,10 @@ class io_error : public std::runtime_error {
   io_error(const std::string& what, const std::string& reason);
 };
 
+// The name that begins the lines the library writes on standard error itself
+// (a notice that a temporary was removed): the program's own name until
+// run_program sets the one its messages carry, such as "vmc scan".
+const std::string& program_name();
+void set_program_name(const std::string& name);
+
 }  // namespace vmc

@@ -4,13 +4,18 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "output/interrupt_cleanup.h"
 #include "output/io_error.h"
@@ -32,10 +37,6 @@ std::string base_of(const std::string& path) {
 
 const char* as_directory(const std::string& dir) { return dir.empty() ? "." : dir.c_str(); }
 
-std::string temporary_name(const std::string& dir, const std::string& base, pid_t pid) {
-  return dir + "." + base + "." + std::to_string(pid) + ".tmp";
-}
-
 // Whether the kernel's protected_symlinks guard lets this process follow a
 // link (as lstat shows it) that lies in directory dir: in a directory that is
 // both sticky and world-writable, only a link that belongs to the user
@@ -50,35 +51,136 @@ bool may_follow(const struct stat& link, const std::string& dir, const std::stri
 }
 
 struct resolved {
-  std::string path;  // the name with the links at its end followed
+  std::string path;  // the name with every link in it followed
   bool exists = false;
   struct stat st {};  // of path, when it exists
+  // path is a link of /proc to a file this process (or another) holds open,
+  // such as /dev/stdout or /dev/fd/3: it is written through as it stands.
+  bool open_file = false;
+  int descriptor = -1;  // the descriptor of this process that path stands for
 };
 
-// Follows the links at the end of name one at a time, so that each is judged
-// by may_follow in the directory that holds it. A link whose destination is
-// missing resolves to the name itself, which the new file then replaces.
+// The descriptor of this process that the link part of directory done
+// (/proc/<pid>/fd/ or /proc/<pid>/task/<tid>/fd/) stands for, or -1.
+int own_descriptor(const std::string& done, const std::string& part) {
+  const std::string mine = "/proc/" + std::to_string(::getpid()) + "/";
+  if (!done.starts_with(mine) || !done.ends_with("/fd/") || part.size() > 9 ||
+      part.find_first_not_of("0123456789") != std::string::npos) {
+    return -1;
+  }
+  return std::stoi(part);
+}
+
+// Whether directory dir lies in /proc, whose links (/proc/self/fd/1) name
+// open files, pipes and sockets rather than paths.
+bool in_proc(const std::string& dir) {
+  struct statfs fs;
+  return ::statfs(as_directory(dir), &fs) == 0 && fs.f_type == PROC_SUPER_MAGIC;
+}
+
+// The directory above resolved, a path without links that is "" (the working
+// directory), ends with '/' or is made of "../" steps.
+std::string parent_of(const std::string& done) {
+  if (done == "/") return done;
+  if (done.empty() || done.ends_with("../") || done == "..") return done + "../";
+  const std::size_t slash = done.rfind('/', done.size() - 2);
+  return slash == std::string::npos ? "" : done.substr(0, slash + 1);
+}
+
+// Follows every link in name, in every component and one at a time, so that
+// each is judged by may_follow in the directory that holds it, as the
+// kernel's own guard judges every component. A link at the end whose
+// destination is missing resolves to the link itself, which the new file then
+// replaces.
 resolved follow_links(const std::string& name) {
-  std::string path = name;
-  for (int hops = 0;; ++hops) {
+  // The components still to walk, the next one last.
+  std::vector<std::string> pending;
+  auto push = [&pending](const std::string& path) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+      std::size_t slash = path.find('/', start);
+      if (slash == std::string::npos) slash = path.size();
+      if (slash > start) parts.push_back(path.substr(start, slash - start));
+      start = slash + 1;
+    }
+    pending.insert(pending.end(), parts.rbegin(), parts.rend());
+  };
+  push(name);
+  std::string done = !name.empty() && name.front() == '/' ? "/" : "";
+  std::string dangling;  // the link at the end that the user named, once seen
+  int links = 0;
+  while (!pending.empty()) {
+    const std::string part = pending.back();
+    pending.pop_back();
+    if (part == ".") continue;
+    if (part == "..") {
+      done = parent_of(done);
+      continue;
+    }
+    const std::string path = done + part;
+    const bool last = pending.empty();
     struct stat st;
     if (::lstat(path.c_str(), &st) != 0) {
-      if (path != name || errno == ENOENT) return {name, false, {}};
+      if (last && errno == ENOENT) return {dangling.empty() ? path : dangling, false, {}};
       throw io_error(name, errno);
     }
-    if (!S_ISLNK(st.st_mode)) return {path, true, st};
-    if (hops == 40) throw io_error(name, ELOOP);
-    const std::string dir = directory_of(path);
-    if (!may_follow(st, dir, name)) {
+    if (!S_ISLNK(st.st_mode)) {
+      if (last) return {path, true, st};
+      // "file/../x" names nothing, as the kernel says.
+      if (!S_ISDIR(st.st_mode)) throw io_error(name, ENOTDIR);
+      done = path + "/";
+      continue;
+    }
+    if (++links > 40) throw io_error(name, ELOOP);
+    if (!may_follow(st, done, name)) {
       throw io_error(name, "a symbolic link owned by another user; not followed");
     }
+    if (last && in_proc(done)) {
+      struct stat to;
+      if (::stat(path.c_str(), &to) != 0) throw io_error(name, errno);
+      return {path, true, to, true, own_descriptor(done, part)};
+    }
+    if (last && dangling.empty()) dangling = path;
     char to[PATH_MAX];
     const ssize_t n = ::readlink(path.c_str(), to, sizeof to);
     if (n < 0) throw io_error(name, errno);
     if (n == static_cast<ssize_t>(sizeof to)) throw io_error(name, ENAMETOOLONG);
     const std::string link(to, static_cast<std::size_t>(n));
-    path = link.front() == '/' ? link : dir + link;
+    if (link.front() == '/') done.assign(1, '/');
+    push(link);
   }
+  // A name of directories only ("/", "..") is no file to replace.
+  struct stat st;
+  const std::string path = done.empty() ? "." : done;
+  if (::stat(path.c_str(), &st) != 0) throw io_error(name, errno);
+  return {path, true, st};
+}
+
+// The longest name the directory takes (255 on Linux's file systems).
+std::size_t longest_name(const std::string& dir) {
+  const long n = ::pathconf(as_directory(dir), _PC_NAME_MAX);
+  return n > 0 ? static_cast<std::size_t>(n) : NAME_MAX;
+}
+
+// The part of a temporary's name ".stem.<pid>.tmp" that stands for base. A
+// base too long to leave room for the rest keeps its beginning (cut where a
+// UTF-8 character starts) and a hash of the whole, so that every legal name
+// gets a legal temporary and two long names of one directory get two.
+std::string temporary_stem(const std::string& dir, const std::string& base) {
+  const std::size_t room = longest_name(dir) - std::string_view("...4294967295tmp").size();
+  if (base.size() <= room) return base;
+  std::uint32_t hash = 2166136261u;  // FNV-1a
+  for (const char c : base) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+  char tail[16];
+  std::snprintf(tail, sizeof tail, "~%08x", static_cast<unsigned>(hash));
+  std::size_t keep = room - std::strlen(tail);
+  while (keep > 0 && (static_cast<unsigned char>(base[keep]) & 0xC0) == 0x80) --keep;
+  return base.substr(0, keep) + tail;
+}
+
+std::string temporary_name(const std::string& dir, const std::string& base, pid_t pid) {
+  return dir + "." + temporary_stem(dir, base) + "." + std::to_string(pid) + ".tmp";
 }
 
 // A temporary ".base.<pid>.tmp" is abandoned when its process no longer
@@ -89,7 +191,9 @@ resolved follow_links(const std::string& name) {
 void remove_abandoned_temporaries(const std::string& dir, const std::string& base) {
   DIR* d = ::opendir(as_directory(dir));
   if (d == nullptr) return;  // the open that follows reports a real problem
-  const std::string prefix = "." + base + ".";
+  std::string prefix(1, '.');
+  prefix += temporary_stem(dir, base);
+  prefix += '.';
   const std::string suffix = ".tmp";
   while (const dirent* e = ::readdir(d)) {
     const std::string entry = e->d_name;
@@ -118,7 +222,7 @@ void remove_abandoned_temporaries(const std::string& dir, const std::string& bas
     // file system without locks leaves the process check as the proof.
     const bool unlocked = ::flock(fd, LOCK_SH | LOCK_NB) == 0 || errno != EWOULDBLOCK;
     if (same && unlocked && ::unlinkat(::dirfd(d), entry.c_str(), 0) == 0) {
-      const std::string line = std::string(program_invocation_short_name) + ": removed " + dir +
+      const std::string line = program_name() + ": removed " + dir +
                                entry + ", left by process " + digits + " that no longer runs\n";
       // A notice that cannot be shown changes nothing about the run.
       [[maybe_unused]] const ssize_t w = ::write(2, line.data(), line.size());
@@ -148,19 +252,45 @@ int open_unnamed(const std::string& dir) {
 }  // namespace
 
 output_file::opened output_file::open_for_output(const std::string& name) {
+  if (name == "-") {
+    // Standard output, written through a descriptor of its own that closing
+    // the file does not take from the rest of the program.
+    const int fd = ::fcntl(1, F_DUPFD_CLOEXEC, 3);
+    if (fd < 0) throw io_error("standard output", errno);
+    return {fd, name, "", false};
+  }
   const resolved r = follow_links(name);
+  if (r.open_file) {
+    // /dev/stdout, /dev/fd/N, a shell's >(...): a file held open, the pipe,
+    // socket or terminal someone reads. One of this process's descriptors
+    // is written as it is, sharing its place in the file, even where the
+    // file itself could not be opened again (a socket, another user's pipe).
+    // Another process's is opened and written after what it holds.
+    const int fd = r.descriptor >= 0
+                       ? ::fcntl(r.descriptor, F_DUPFD_CLOEXEC, 3)
+                       : ::open(r.path.c_str(), O_WRONLY | O_APPEND | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) throw io_error(name, errno);
+    return {fd, name, "", false};
+  }
   if (r.exists && !S_ISREG(r.st.st_mode)) {
     // A device or a pipe cannot be replaced by renaming; write through it.
-    const int fd = ::open(r.path.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = ::open(r.path.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) throw io_error(name, errno);
     return {fd, name, "", false};
   }
 
-  // A file its owner made read-only is not replaced behind their back.
+  // A file its owner made read-only is not replaced behind their back, not
+  // even by root, whom access() lets write anything: as rm and cp, the mode
+  // bits are asked.
   if (r.exists && ::access(r.path.c_str(), W_OK) != 0) throw io_error(name, errno);
+  if (r.exists && (r.st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+    throw io_error(name, EACCES);
+  }
 
   const std::string dir = directory_of(r.path);
   const std::string base = base_of(r.path);
+  // A name the directory cannot hold is refused before the run, not after.
+  if (base.size() > longest_name(dir)) throw io_error(name, ENAMETOOLONG);
   const std::string temp = temporary_name(dir, base, ::getpid());
   remove_abandoned_temporaries(dir, base);
 
@@ -191,7 +321,8 @@ output_file::opened output_file::open_for_output(const std::string& name) {
   return {fd, r.path, temp, unnamed};
 }
 
-output_file::output_file(std::string name) : output_file(open_for_output(name), name) {}
+output_file::output_file(std::string name)
+    : output_file(open_for_output(name), name == "-" ? "standard output" : name) {}
 
 output_file::output_file(opened o, std::string name)
     : target_(std::move(o.target)),

@@ -30,15 +30,20 @@ namespace vmc {
 // leaves the previous run's file as it was and no temporary behind.
 //
 // A name that is a symbolic link replaces the link's target, and a name that
-// is not a regular file (a device, a pipe) is written directly, but a link is
-// followed only where the kernel's protected_symlinks guard would follow it:
+// is not a regular file (a device, a pipe) is written directly. A link of
+// /proc to an open file (/dev/stdout, /dev/fd/3, a shell's >(...)) is written
+// through, into the descriptor, and "-" is standard output. Every component
+// of the path is resolved here, and each link is followed only where the
+// kernel's protected_symlinks guard would follow it:
 // outside a sticky, world-writable directory, or when the link belongs to the
 // user running the program (effective uid) or to the directory's owner. A
 // link planted there by anyone else is refused at open ("a symbolic link
 // owned by another user; not followed") and nothing is touched. A new file
 // gets mode 0666 less the umask; a replaced one keeps its permissions, and a
-// read-only one is refused. Every open, write, close, link and rename is
-// checked and throws io_error naming the file.
+// read-only one (no write bit, whoever runs the program) is refused. A name
+// longer than its directory takes is refused at open; the temporary of a
+// name near that length is shortened. Every open, write, close, link and
+// rename is checked and throws io_error naming the file.
 //
 // Test hook: VMC_OUTPUT_NO_TMPFILE=1 in the environment makes every file take
 // the named-temporary path, as on a file system without O_TMPFILE.

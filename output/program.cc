@@ -69,6 +69,7 @@ int run_program(std::string_view program, std::string_view usage, std::span<char
 
 int run_program(std::string_view program, const std::function<void()>& body) {
   keep_standard_error_open();
+  set_program_name(std::string(program));
   try {
     if (!is_open(1)) throw io_error("standard output", EBADF);
     // A vanished reader shows up as a failed write with a reason, not as a

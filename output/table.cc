@@ -31,7 +31,12 @@ std::string to_text(Real x, Format... format) {
 
 std::string shortest(float x) { return to_text(x); }
 std::string shortest(double x) { return to_text(x); }
-std::string fixed(double x, int digits) { return to_text(x, std::chars_format::fixed, digits); }
+std::string fixed(double x, int digits) {
+  // Thirty digits before the point would break a console's columns; from a
+  // billion on, the value is shown with its exponent.
+  if (std::fabs(x) >= 1e9) return to_text(x, std::chars_format::scientific, digits);
+  return to_text(x, std::chars_format::fixed, digits);
+}
 
 std::string tab_separated(const table& t) {
   std::string out;

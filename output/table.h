@@ -26,7 +26,8 @@ std::string aligned(const table& t);
 std::string shortest(float x);
 std::string shortest(double x);
 
-// x with `digits` digits after the point ("-30.12735"); special values as above.
+// x with `digits` digits after the point ("-30.12735"), or from 1e9 on with an
+// exponent ("1.4409e+31"); special values as above.
 std::string fixed(double x, int digits);
 
 }  // namespace vmc

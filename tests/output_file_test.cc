@@ -126,15 +126,82 @@ TEST_P(OutputFile, AFailingDeviceIsReportedWithTheFileAndTheReason) {
   }
 }
 
+// /dev/stdout, /dev/fd/N and a shell's >(...) are links of /proc whose
+// destination ("pipe:[...]") is no path: the pipe is written, the link kept.
+TEST_P(OutputFile, ALinkToAnOpenPipeWritesThroughIt) {
+  temp_dir dir;
+  int pipe_ends[2];
+  ASSERT_EQ(::pipe(pipe_ends), 0);
+  fs::create_symlink("/proc/self/fd/" + std::to_string(pipe_ends[1]), dir / "mylink");
+  output_file f((dir / "mylink").string());
+  f.write("new\n");
+  f.close();
+  ::close(pipe_ends[1]);
+  char got[16] = {};
+  EXPECT_EQ(::read(pipe_ends[0], got, sizeof got), 4);
+  ::close(pipe_ends[0]);
+  EXPECT_EQ(std::string(got), "new\n");
+  EXPECT_TRUE(fs::is_symlink(dir / "mylink"));
+  EXPECT_EQ(entries(dir.path()), std::vector<std::string>{"mylink"});
+}
+
+// Root may write anything; a file its owner made read-only is refused all the same.
+TEST_P(OutputFile, AReadOnlyFileIsRefusedForEveryUser) {
+  temp_dir dir;
+  const fs::path p = dir / "energ.dat";
+  write_file(p, "old\n");
+  fs::permissions(p, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  try {
+    output_file f(p.string());
+    FAIL() << "opened a read-only file for replacing";
+  } catch (const io_error& e) {
+    EXPECT_EQ(std::string(e.what()), p.string() + ": Permission denied");
+  }
+  EXPECT_EQ(read_file(p), "old\n");
+}
+
+// 255 bytes, cut for the temporary in the middle of a two-byte character.
+std::string utf8_name() {
+  std::string name(229, 'b');
+  for (int i = 0; i < 13; ++i) name += "\xc3\xa9";
+  return name;
+}
+
+// The temporary of the longest legal name is legal too; a longer name is
+// refused at open, before any work.
+TEST_P(OutputFile, TheLongestLegalNameWorksAndALongerOneFailsAtOpen) {
+  temp_dir dir;
+  for (const std::string& name : {std::string(255, 'a'), utf8_name()}) {
+    output_file f((dir / name).string());
+    f.write("new\n");
+    f.close();
+    EXPECT_EQ(read_file(dir / name), "new\n");
+  }
+  EXPECT_EQ(entries(dir.path()).size(), 2u);
+  const std::string longer = (dir / std::string(256, 'c')).string();
+  try {
+    output_file f(longer);
+    FAIL() << "opened a name longer than the directory takes";
+  } catch (const io_error& e) {
+    EXPECT_EQ(std::string(e.what()), longer + ": File name too long");
+  }
+}
+
 TEST_P(OutputFile, AMissingDirectoryIsReportedAtOpen) {
   temp_dir dir;
-  try {
-    output_file f((dir / "gone" / "energ.dat").string());
-    FAIL() << "opened a file in a missing directory";
-  } catch (const io_error& e) {
-    EXPECT_EQ(std::string(e.what()),
-              (dir / "gone" / "energ.dat").string() + ": No such file or directory");
+  write_file(dir / "energ.dat", "old\n");
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"gone/energ.dat", "No such file or directory"},
+      {"energ.dat/../jadra.dat", "Not a directory"}};
+  for (const auto& [name, reason] : cases) {
+    try {
+      output_file f((dir / name).string());
+      FAIL() << "opened " << name;
+    } catch (const io_error& e) {
+      EXPECT_EQ(std::string(e.what()), (dir / name).string() + ": " + reason);
+    }
   }
+  EXPECT_EQ(entries(dir.path()), std::vector<std::string>{"energ.dat"});
 }
 
 TEST_P(OutputFile, ADirectoryRemovedWhileWritingFailsAtClose) {
@@ -306,6 +373,31 @@ TEST_F(OutputFileLink, EveryLinkOfAChainIsJudgedAndADeviceIsNotOpenedThroughAPla
   }
   EXPECT_EQ(read_file(dir / "results.dat"), "keep\n");
   EXPECT_EQ(entries(shared), (std::vector<std::string>{"elektrony1.dat", "planted"}));
+}
+
+// A link planted in the middle of the path, "shared/results -> victim", is
+// judged as one at its end is: the victim's directory stays untouched.
+TEST_F(OutputFileLink, APlantedLinkInTheMiddleOfThePathIsRefused) {
+  temp_dir dir;
+  const fs::path shared = dir / "scratch";
+  fs::create_directory(shared);
+  fs::permissions(shared, shared_dir);
+  fs::create_directory(dir / "victim");
+  write_file(dir / "victim" / "out.tsv", "keep\n");
+  fs::create_symlink(dir / "victim", shared / "results");
+  ASSERT_EQ(::lchown((shared / "results").c_str(), nobody, nobody), 0);
+  for (const std::string name : {"results/out.tsv", "results/../scratch/results/new.tsv"}) {
+    const fs::path p = shared / name;
+    try {
+      output_file f(p.string());
+      FAIL() << "followed " << p;
+    } catch (const io_error& e) {
+      EXPECT_EQ(std::string(e.what()),
+                p.string() + ": a symbolic link owned by another user; not followed");
+    }
+  }
+  EXPECT_EQ(read_file(dir / "victim" / "out.tsv"), "keep\n");
+  EXPECT_EQ(entries(dir / "victim"), std::vector<std::string>{"out.tsv"});
 }
 
 }  // namespace

@@ -139,5 +139,28 @@ TEST(VmcScanKilled, LeavesExactlyTheEarlierTable) {
   EXPECT_EQ(read_file(dir / "vmc-scan.tsv"), earlier);
 }
 
+// A run that the OpenMP runtime ends from inside (a thread count beyond the
+// memory) cannot clean up; with named temporaries it leaves one, and the
+// next run removes it with a notice that names the subcommand.
+TEST(VmcScanEndedByTheRuntime, LeavesATemporaryTheNextRunRemoves) {
+  temp_dir dir;
+  testing::launch how;
+  how.args = {"scan", "--separations", "0.74", "--steps", "1e4"};
+  how.env = {{"VMC_OUTPUT_NO_TMPFILE", "1"}, {"OMP_NUM_THREADS", "99999999999"}};
+  const testing::outcome ended = testing::run(vmc_program, dir.path(), how);
+  EXPECT_NE(ended.status, 0);
+  const std::vector<std::string> left = entries(dir.path());
+  ASSERT_EQ(left.size(), 1u);
+  const std::string pid = pid_in(left[0]);
+  EXPECT_EQ(left[0], ".vmc-scan.tsv." + pid + ".tmp");
+
+  how.env.erase("OMP_NUM_THREADS");
+  const testing::outcome r = testing::run(vmc_program, dir.path(), how);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "vmc scan: removed .vmc-scan.tsv." + pid + ".tmp, left by process " + pid +
+                       " that no longer runs\n");
+  EXPECT_EQ(entries(dir.path()), std::vector<std::string>{"vmc-scan.tsv"});
+}
+
 }  // namespace
 }  // namespace vmc::testing

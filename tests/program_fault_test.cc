@@ -21,12 +21,14 @@ namespace fs = std::filesystem;
 enum class fault {
   read_only_directory,
   read_only_data_file,
+  read_only_data_file_as_root,
   directory_removed,
   directory_removed_while_writing,
   data_file_on_full_device,
   stdout_on_full_device,
   stdout_closed,
   stdin_closed,
+  stdout_fills_after_the_start,
 };
 
 struct fault_case {
@@ -38,16 +40,17 @@ struct fault_case {
   const char* input = "";
   // Files this run completes and replaces before the failure.
   std::vector<std::string> replaced = {};
+  std::vector<std::string> args = {};
 };
 
 void PrintTo(const fault_case& c, std::ostream* os) { *os << c.expected_error; }
 
 std::string row_name(const ::testing::TestParamInfo<fault_case>& info) {
   static const char* const names[] = {"ReadOnlyDirectory",     "ReadOnlyDataFile",
-                                      "DirectoryRemoved",
+                                      "ReadOnlyDataFileAsRoot", "DirectoryRemoved",
                                       "DirectoryRemovedWhileWriting", "DataFileOnFullDevice",
                                       "StdoutOnFullDevice",    "StdoutClosed",
-                                      "StdinClosed"};
+                                      "StdinClosed",           "StdoutFillsAfterTheStart"};
   return names[static_cast<int>(info.param.what)] + std::to_string(info.index);
 }
 
@@ -63,6 +66,7 @@ TEST_P(ProgramFault, ReportsOneLineExitsNonZeroAndKeepsEarlierFiles) {
 
   testing::launch how;
   how.input = c.input;
+  how.args = c.args;
   switch (c.what) {
     case fault::read_only_directory:
       fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec |
@@ -74,6 +78,10 @@ TEST_P(ProgramFault, ReportsOneLineExitsNonZeroAndKeepsEarlierFiles) {
       fs::permissions(dir / c.data_file, fs::perms::owner_read | fs::perms::group_read |
                                              fs::perms::others_read);
       how.unprivileged = true;
+      break;
+    case fault::read_only_data_file_as_root:  // root too is refused, by the mode bits
+      fs::permissions(dir / c.data_file, fs::perms::owner_read | fs::perms::group_read |
+                                             fs::perms::others_read);
       break;
     case fault::directory_removed: how.remove_dir = true; break;
     case fault::directory_removed_while_writing:
@@ -87,6 +95,13 @@ TEST_P(ProgramFault, ReportsOneLineExitsNonZeroAndKeepsEarlierFiles) {
     case fault::stdout_on_full_device: how.stdout_path = "/dev/full"; break;
     case fault::stdout_closed: how.close_stdout = true; break;
     case fault::stdin_closed: how.close_stdin = true; break;
+    case fault::stdout_fills_after_the_start:
+      // Standard output takes the prompt and the two start records (117
+      // bytes), written after generator.dat, and nothing more.
+      write_file(dir / "console", "");
+      how.stdout_path = (dir / "console").string();
+      how.stdout_size_limit = 117;
+      break;
   }
   const auto before = entries(dir.path());
 
@@ -126,6 +141,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "vodik: energ.dat: Permission denied"},
         fault_case{vodik, "vodik", fault::read_only_data_file, "energ.dat",
                    "vodik: energ.dat: Permission denied"},
+        fault_case{vodik, "vodik", fault::read_only_data_file_as_root, "elektrony2.dat",
+                   "vodik: elektrony2.dat: Permission denied"},
         fault_case{vodik, "vodik", fault::directory_removed, "",
                    "vodik: energ.dat: No such file or directory"},
         // The files are open under temporary names when the directory goes;
@@ -149,10 +166,10 @@ INSTANTIATE_TEST_SUITE_P(
                    "molekula: pociatok.dat: No such file or directory"},
         fault_case{molekula, "molekula", fault::data_file_on_full_device, "pociatok.dat",
                    "molekula: pociatok.dat: No space left on device"},
-        // The start and the nuclei are complete before the walk begins.
+        // The five files are one set: the start and the nuclei, complete
+        // before the walk begins, are not published without the rest.
         fault_case{molekula, "molekula", fault::data_file_on_full_device, "elektrony1.dat",
-                   "molekula: elektrony1.dat: No space left on device", "",
-                   {"pociatok.dat", "jadra.dat"}},
+                   "molekula: elektrony1.dat: No space left on device"},
         fault_case{molekula, "molekula", fault::stdout_on_full_device, "",
                    "molekula: standard output: No space left on device"},
         fault_case{molekula, "molekula", fault::stdout_closed, "",
@@ -175,7 +192,25 @@ INSTANTIATE_TEST_SUITE_P(
         fault_case{elektron, "elektron", fault::stdout_closed, "",
                    "elektron: standard output: Bad file descriptor", "0.74\n"},
         fault_case{elektron, "elektron", fault::stdin_closed, "",
-                   "elektron: standard input: Bad file descriptor"}),
+                   "elektron: standard input: Bad file descriptor"},
+        // generator.dat is complete before the walk is shown, but is
+        // published only with the whole demonstration.
+        fault_case{elektron, "elektron", fault::stdout_fills_after_the_start, "",
+                   "elektron: standard output: File too large", "0.74\n"}),
+    row_name);
+
+const char* vmc = VMC_PROGRAM;
+
+INSTANTIATE_TEST_SUITE_P(
+    Vmc, ProgramFault,
+    ::testing::Values(
+        fault_case{vmc, "vmc scan", fault::read_only_data_file_as_root, "energ.dat",
+                   "vmc scan: energ.dat: Permission denied", "", {},
+                   {"scan", "--separations", "0.74", "--steps", "1e3", "--output", "energ.dat"}},
+        // The finished table is published; then the console's failure is told.
+        fault_case{vmc, "vmc scan", fault::stdout_on_full_device, "",
+                   "vmc scan: standard output: No space left on device", "", {"vmc-scan.tsv"},
+                   {"scan", "--separations", "0.74", "--steps", "1e3"}}),
     row_name);
 
 // A data file name that is a symbolic link planted by another user in a
@@ -235,8 +270,7 @@ INSTANTIATE_TEST_SUITE_P(
         planted_link{vodik, "elektrony2.dat",
                      "vodik: elektrony2.dat: a symbolic link owned by another user; not followed"},
         planted_link{molekula, "energ.dat",
-                     "molekula: energ.dat: a symbolic link owned by another user; not followed",
-                     "", {"jadra.dat", "pociatok.dat"}},
+                     "molekula: energ.dat: a symbolic link owned by another user; not followed"},
         planted_link{elektron, "generator.dat",
                      "elektron: generator.dat: a symbolic link owned by another user; not "
                      "followed",

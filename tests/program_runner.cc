@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -42,6 +43,14 @@ outcome run(const std::string& program, const std::filesystem::path& dir, const 
       if (setgid(65534) != 0 || setuid(65534) != 0) _exit(126);
     }
     signal(SIGPIPE, SIG_DFL);
+    for (const int sig : how.ignored_signals) signal(sig, SIG_IGN);
+    if (how.stdout_size_limit > 0) {
+      // A write beyond the limit then fails with EFBIG, as on a full disk.
+      signal(SIGXFSZ, SIG_IGN);
+      const rlimit limit{static_cast<rlim_t>(how.stdout_size_limit),
+                         static_cast<rlim_t>(how.stdout_size_limit)};
+      setrlimit(RLIMIT_FSIZE, &limit);
+    }
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const std::string& a : how.args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
@@ -76,8 +85,11 @@ outcome run(const std::string& program, const std::filesystem::path& dir, const 
     }
     return false;
   };
+  pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+  int open_fds = 2;
   auto mid_run_event = [&] {
     event_due = false;
+
     if (how.interrupt_signal > 0) kill(pid, how.interrupt_signal);
     if (how.remove_dir_mid_run) {
       std::error_code ec;
@@ -88,8 +100,6 @@ outcome run(const std::string& program, const std::filesystem::path& dir, const 
   // taken to wait without having said so.
   constexpr int patience_ms = 10000;
   int watched_ms = 0;
-  pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-  int open_fds = 2;
   while (open_fds > 0) {
     const bool awaiting = input_fd >= 0 || event_due;
     // An open file is looked for every few milliseconds, within the same patience.
@@ -125,11 +135,11 @@ outcome run(const std::string& program, const std::filesystem::path& dir, const 
           --open_fds;
         } else {
           (i == 0 ? result.out : result.err).append(buf, static_cast<std::size_t>(got));
-          if (input_fd >= 0 && result.out.find(how.input_after) != std::string::npos) feed();
           if (event_due && !how.mid_run_after.empty() &&
               result.out.find(how.mid_run_after) != std::string::npos) {
             mid_run_event();
           }
+          if (input_fd >= 0 && result.out.find(how.input_after) != std::string::npos) feed();
         }
       }
     }

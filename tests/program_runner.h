@@ -13,6 +13,7 @@ struct launch {
   std::string input;                    // fed to standard input
   std::string input_after;              // input is held back until stdout shows this
   std::string stdout_path;              // standard output goes here instead of a pipe
+  long stdout_size_limit = 0;           // a file grows no further (RLIMIT_FSIZE), when above 0
   bool close_stdout = false;            // start with descriptor 1 closed
   bool close_stdin = false;             // start with descriptor 0 closed
   bool unprivileged = false;            // run as nobody when started as root
@@ -25,6 +26,7 @@ struct launch {
   std::string mid_run_open_file;
   int interrupt_signal = 0;             // send this signal
   bool remove_dir_mid_run = false;      // remove the working directory
+  std::vector<int> ignored_signals;     // ignored when the program starts, as nohup leaves SIGHUP
 };
 
 struct outcome {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "output/float_text.h"
+#include "output/table.h"
 
 namespace vmc {
 namespace {
@@ -65,6 +66,14 @@ std::string library_text(float x) {
 std::string our_text(float x) {
   char text[float_text_room + 8];
   return {text, shortest_float(text, x)};
+}
+
+// The console's numbers keep their columns readable however large they grow.
+TEST(Table, ShowsLargeValuesWithAnExponent) {
+  EXPECT_EQ(fixed(-30.127351, 4), "-30.1274");
+  EXPECT_EQ(fixed(999999999.0, 1), "999999999.0");
+  EXPECT_EQ(fixed(1.4409000669410544e31, 4), "1.4409e+31");
+  EXPECT_EQ(fixed(-2.5e9, 3), "-2.500e+09");
 }
 
 TEST(ShortestFloat, IsTheLibrarysTextOnASampleOfAllFloats) {

@@ -55,6 +55,25 @@ grep -q "^vmc dmc: s = 0.3: step [0-9]*: the population of [0-9]* walkers left i
 [ ! -e died.tsv ] || fail "a table was written by a failed job"
 echo "ok a failing rank ends the job"
 
+# A table of parameters in rank 0's directory only: rank 0 reads it and sends
+# it to the others, so the job runs instead of hanging. A table no rank can
+# read is refused by rank 0 alone, in one line, with status 2.
+mkdir -p params/a params/b
+printf 's\tbeta\tionic_weight\ta\n0.74\t1.1\t0.6\t0.41\n' > params/a/opt.tsv
+status=0
+(cd params/a && timeout 60 "$mpirun" --oversubscribe -np 2 sh -c \
+  'if [ "$OMPI_COMM_WORLD_RANK" = 1 ]; then cd ../b; fi; exec "$0" "$@"' "$vmc" dmc \
+  --parameters opt.tsv --walkers 20 --steps 100 --equilibration 10 --output h.tsv > out 2> err) ||
+  status=$?
+[ "$status" = 0 ] || fail "a table rank 1 cannot see: status $status (124: the job hung): $(cat params/a/err)"
+[ "$(wc -l < params/a/h.tsv)" = 2 ] || fail "a table rank 1 cannot see: no table"
+status=0
+timeout 60 "$mpirun" --oversubscribe -np 2 "$vmc" dmc --parameters none.tsv > out 2> err || status=$?
+[ "$status" = 2 ] || fail "an unreadable table under mpirun: status $status (124: the job hung)"
+[ "$(grep -c '^vmc dmc: --parameters: cannot read "none.tsv": No such file or directory$' err)" = 1 ] ||
+  fail "not one line from rank 0: $(cat err)"
+echo "ok a table of parameters is read by rank 0 for every rank"
+
 # A rank killed outright ends the job; the earlier table stays as it was.
 mkdir killed && cd killed
 "$vmc" scan --separations 1 --steps 1e4 > /dev/null

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <fstream>
+#include <stdexcept>
 #include <vector>
 #include <sstream>
 
@@ -124,6 +125,20 @@ TEST(Optimize, IsTheSameOnOneThreadAndOnTwo) {
   EXPECT_EQ(one, two);
   EXPECT_EQ(one.substr(0, one.find('\n')),
             "s\tbeta\tionic_weight\ta\tenergy\terror\tvariance\tacceptance\tflag");
+}
+
+// A progress callback that throws, as a library caller's may, hands its
+// exception to the caller once every thread has stopped.
+TEST(Optimize, AThrowingProgressCallbackReachesTheCaller) {
+  optimize_settings settings;
+  settings.separations = {0.6f, 1.0f};
+  settings.steps = 2000;
+  settings.sample_steps = 1000;
+  settings.max_rounds = 2;
+  omp_set_num_threads(2);
+  EXPECT_THROW(run_optimize(settings, [](const optimize_round&) { throw std::runtime_error("stop"); }),
+               std::runtime_error);
+  omp_set_num_threads(omp_get_num_procs());
 }
 
 }  // namespace

@@ -17,12 +17,14 @@ TEST(Separations, ARangeIsInclusiveAndRoundsEachValueOnce) {
   EXPECT_EQ(parse_separations("--separations", "0.5:1.2:0.5"), (std::vector<float>{0.5f, 1.0f}));
   EXPECT_EQ(parse_separations("--separations", "0.74,1.4,+2"), (std::vector<float>{0.74f, 1.4f, 2.0f}));
   EXPECT_EQ(parse_separations("--separations", "1000"), std::vector<float>{1000.0f});
+  EXPECT_EQ(parse_separations("--separations", "0.01"), std::vector<float>{0.01f});
 }
 
 TEST(Separations, RefuseWhatIsNotAListOfSeparations) {
   for (const char* bad : {"", "abc", "0.3:2.5", "0.3:2.5:0.05:1", "0.3:2.5:0", "0.3:2.5:-0.1",
                           "2.5:0.3:0.05", "0.5,,1", "0.5,", "-0.5", "0", "0:1:0.5", "1000.5",
-                          "nan", "inf", "1e39", "0x1p0", "1;2", "0.3:1e9:1e-9", " 1"}) {
+                          "nan", "inf", "1e39", "0x1p0", "1;2", "0.3:1e9:1e-9", " 1", "0.0099",
+                          "1e-45", "0.001:1:0.5"}) {
     try {
       parse_separations("--separations", bad);
       ADD_FAILURE() << "accepted \"" << bad << "\"";
@@ -60,6 +62,14 @@ TEST(Reals, AreFiniteAndWithinTheirBound) {
     EXPECT_THROW(parse_real("--beta", bad, 0.0f, false), usage_error) << bad;
   }
   EXPECT_THROW(parse_real("--step-size", "0", 0.0f, true), usage_error);
+  EXPECT_EQ(parse_real("--beta", "1000", 0.0f, false, 1000.0f), 1000.0f);
+  try {
+    parse_real("--beta", "1001", 0.0f, false, 1000.0f);
+    ADD_FAILURE() << "accepted 1001";
+  } catch (const usage_error& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "--beta: expected a finite number of at least 0 and at most 1000; got \"1001\"");
+  }
 }
 
 TEST(Seeds, AreTheStatesOfTheFirstComponent) {

@@ -13,7 +13,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 cd "$work"
 "$vmc" scan --separations 0.5:2:0.25 --steps 2e4 --output scan.tsv >/dev/null
 printf ' 0.5 -27.0\n 1.0 -29.5\n 1.5 -27.8\n' > energ.dat
-"$scan_picture" scan.tsv energ.dat with-vodik.png >/dev/null
+"$scan_picture" scan.tsv --vodik energ.dat --output with-vodik.png >/dev/null
 "$scan_picture" scan.tsv >/dev/null
 "$vmc" optimize --separations 0.5,1.5 --steps 1e4 --sample-steps 1e4 --max-rounds 2 \
   --output optimize.tsv >/dev/null 2>&1
@@ -34,6 +34,17 @@ status=0
 status=0
 "$scan_picture" 2>err || status=$?
 [ "$status" = 2 ] || fail "no arguments gave status $status"
+# A picture's name where vodik's file was once expected is a usage error, and
+# the picture it names stays as it was.
+cp scan.png old.png
+for call in "scan.tsv old.png" "scan.tsv --vodik energ.dat extra.tsv" "scan.tsv --output scan.tsv"; do
+  status=0
+  # shellcheck disable=SC2086
+  "$scan_picture" $call 2>err || status=$?
+  [ "$status" = 2 ] && [ "$(wc -l < err)" = 1 ] && grep -q "usage: plot/scan-picture" err ||
+    fail "scan-picture $call: status $status, $(cat err)"
+done
+cmp -s scan.png old.png || fail "a wrong call changed a picture"
 status=0
 "$plot/story-picture" scan.tsv scan.tsv dmc.tsv 2>err || status=$?
 [ "$status" = 1 ] && grep -q "not a vmc optimize table" err || fail "story-picture took a scan table for an optimize one"

@@ -162,6 +162,7 @@ TEST(VmcScan, ShowsTheBiasOfTheMeanOverAcceptedMoves) {
 struct bad_option {
   std::vector<std::string> args;
   const char* names;  // the one line names this
+  const char* table = nullptr;  // the text of t.tsv, when the case needs one
 };
 
 class VmcBadInput : public ::testing::TestWithParam<bad_option> {};
@@ -170,6 +171,7 @@ TEST_P(VmcBadInput, IsOneLineExitStatusTwoAndNoFileTouched) {
   const bad_option& c = GetParam();
   temp_dir dir;
   write_file(dir / "vmc-scan.tsv", "earlier\n");
+  if (c.table != nullptr) write_file(dir / "t.tsv", c.table);
   const testing::outcome r = vmc(dir, c.args);
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.out, "");
@@ -177,7 +179,7 @@ TEST_P(VmcBadInput, IsOneLineExitStatusTwoAndNoFileTouched) {
   ASSERT_EQ(err.size(), 1u) << r.err;
   EXPECT_EQ(err[0].rfind("vmc", 0), 0u) << err[0];
   EXPECT_NE(err[0].find(c.names), std::string::npos) << err[0];
-  EXPECT_EQ(entries(dir.path()), std::vector<std::string>{"vmc-scan.tsv"});
+  EXPECT_EQ(entries(dir.path()).size(), c.table != nullptr ? 2u : 1u);
   EXPECT_EQ(read_file(dir / "vmc-scan.tsv"), "earlier\n");
 }
 
@@ -210,6 +212,7 @@ INSTANTIATE_TEST_SUITE_P(
         bad_option{{"scan", "--orbital-length", "0"}, "--orbital-length"},
         bad_option{{"optimize", "--separations", "2:1:0.1"}, "--separations"},
         bad_option{{"optimize", "--sample-steps", "10"}, "--sample-steps"},
+        bad_option{{"optimize", "--sample-steps", "1.25e11"}, "--sample-steps"},
         bad_option{{"optimize", "--max-rounds", "0"}, "--max-rounds"},
         bad_option{{"optimize", "--max-rounds", "1000"}, "--max-rounds"},
         bad_option{{"optimize", "--steps", "1e13"}, "--steps"},
@@ -218,6 +221,24 @@ INSTANTIATE_TEST_SUITE_P(
         bad_option{{"dmc", "--parameters", "vmc-scan.tsv"}, "is not a vmc optimize table"},
         bad_option{{"dmc", "--parameters", "t.tsv", "--beta", "1"}, "--beta"},
         bad_option{{"dmc", "--walkers", "5"}, "--walkers"},
+        // Empty values are refused, not read as the option not given.
+        bad_option{{"scan", "--orbital-length", ""}, "--orbital-length"},
+        bad_option{{"dmc", "--parameters", ""}, "--parameters"},
+        // Values beyond what the model computes in float (NaN rows, unreadable tables).
+        bad_option{{"scan", "--separations", "1e-45"}, "--separations"},
+        bad_option{{"scan", "--separations", "0.5,1e-30"}, "--separations"},
+        bad_option{{"scan", "--orbital-length", "1e-45"}, "--orbital-length"},
+        bad_option{{"scan", "--beta", "3e38"}, "--beta"},
+        bad_option{{"scan", "--ionic-weight", "1e30"}, "--ionic-weight"},
+        bad_option{{"optimize", "--step-size", "1e30"}, "--step-size"},
+        // A table of parameters: bounded, and wrong lines named.
+        bad_option{{"dmc", "--parameters", "/dev/zero"}, "line 1 is longer than 4096 bytes"},
+        bad_option{{"dmc", "--parameters", "t.tsv"}, "\"t.tsv\": line 3, column ionic_weight",
+                   "s\tbeta\tionic_weight\ta\n0.74\t0.25\t1\t0.5\n1.4\t0.25\tx\t0.5\n"},
+        bad_option{{"dmc", "--parameters", "t.tsv"}, "line 2, its header, has no column ionic_weight",
+                   "# a comment\r\ns\tbeta\ta\r\n"},
+        bad_option{{"dmc", "--parameters", "t.tsv"}, "line 2, column a: expected a number from 0.1",
+                   "s\tbeta\tionic_weight\ta\n0.74\t0.25\t1\t1e-45\n"},
         bad_option{{"dmc", "--time-step", "0.5"}, "--time-step"}));
 
 TEST(VmcHelp, AnswersOnEveryLevelAndGivesItsVersion) {
@@ -235,6 +256,83 @@ TEST(VmcHelp, AnswersOnEveryLevelAndGivesItsVersion) {
   EXPECT_EQ(v.status, 0);
   EXPECT_EQ(v.out.rfind("vmc ", 0), 0u) << v.out;
   EXPECT_TRUE(entries(dir.path()).empty());
+}
+
+// Help and version that cannot be shown are failures like any other output.
+TEST(VmcHelp, AFailedWriteIsOneLineAndStatusOne) {
+  temp_dir dir;
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"--help"}, "vmc"}, {{"--version"}, "vmc"}, {{"scan", "--help"}, "vmc scan"}};
+  for (const auto& [args, name] : cases) {
+    for (const bool closed : {false, true}) {
+      testing::launch how;
+      how.args = args;
+      if (closed) how.close_stdout = true;
+      else how.stdout_path = "/dev/full";
+      const testing::outcome r = testing::run(vmc_program, dir.path(), how);
+      EXPECT_EQ(r.status, 1) << args[0];
+      EXPECT_EQ(r.err, name + ": standard output: " +
+                           (closed ? "Bad file descriptor\n" : "No space left on device\n"));
+    }
+  }
+}
+
+// The table sent to standard output by name: written through, no file made.
+// "-" gives the tab-separated table alone. Root is given a link of its own to
+// /proc/self/fd/1: /dev/stdout itself, were it replaced, is the machine's.
+struct to_standard_output {
+  const char* output;
+  bool unprivileged;
+};
+
+class VmcOutputToStandardOutput : public ::testing::TestWithParam<to_standard_output> {};
+
+TEST_P(VmcOutputToStandardOutput, WritesThroughAndMakesNoFile) {
+  temp_dir dir;
+  if (std::string(GetParam().output) == "mylink") {
+    std::filesystem::create_symlink("/proc/self/fd/1", dir / "mylink");
+  }
+  testing::launch how;
+  how.args = {"scan", "--separations", "0.74", "--steps", "1e3", "--output", GetParam().output};
+  how.unprivileged = GetParam().unprivileged;
+  const testing::outcome r = testing::run(vmc_program, dir.path(), how);
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto out = lines(r.out);
+  ASSERT_EQ(out.size(), std::string(GetParam().output) == "-" ? 2u : 4u) << r.out;
+  EXPECT_EQ(out[out.size() - 2], header);
+  EXPECT_EQ(entries(dir.path()).size(), std::string(GetParam().output) == "mylink" ? 1u : 0u);
+  EXPECT_FALSE(std::filesystem::is_regular_file(dir / "mylink"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, VmcOutputToStandardOutput,
+                         ::testing::Values(to_standard_output{"-", false},
+                                           to_standard_output{"mylink", false},
+                                           to_standard_output{"/dev/stdout", true},
+                                           to_standard_output{"/dev/fd/1", true}),
+                         [](const auto& info) {
+                           return std::string(info.index == 0 ? "Dash" : "LinkToFd1") +
+                                  (info.param.unprivileged ? "AsNobody" : "") +
+                                  std::to_string(info.index);
+                         });
+
+// The path optimize, then dmc --parameters: without --separations every row
+// of the table is run. The table may come from a spreadsheet: CRLF endings,
+// comment lines, columns in another order and columns dmc does not read.
+TEST(VmcDmc, RunsEveryRowOfAParametersTableWhenNoSeparationsAreGiven) {
+  temp_dir dir;
+  write_file(dir / "opt.tsv",
+             "# vmc optimize, edited\r\n"
+             "s\tenergy\tbeta\tionic_weight\ta\tacceptance\tflag\r\n"
+             "0.7\t-31.29\t1.104\t0.606\t0.4058\t0.55\t\r\n"
+             "\r\n"
+             "1.4\t-29.14\t1.205\t0.294\t0.5087\t0.6\t\r\n");
+  const testing::outcome r = vmc(dir, {"dmc", "--parameters", "opt.tsv", "--walkers", "20",
+                                       "--steps", "100", "--equilibration", "10"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto l = lines(read_file(dir / "vmc-dmc.tsv"));
+  ASSERT_EQ(l.size(), 3u);
+  EXPECT_EQ(l[1].substr(0, 4), "0.7\t");
+  EXPECT_EQ(l[2].substr(0, 4), "1.4\t");
 }
 
 // A whole optimisation of two separations, briefly: the table and its rows.

@@ -13,4 +13,10 @@ script -qec "'$vmc' scan --separations 0.5,1 --steps 1e4 --output t.tsv" /dev/nu
 grep -q "vmc scan: 2 of 2 separations done" terminal || fail "no progress on a terminal: $(cat terminal)"
 "$vmc" scan --separations 0.5,1 --steps 1e4 --output t.tsv > out 2> err
 [ ! -s err ] || fail "progress on standard error that is not a terminal: $(cat err)"
+# vmc dmc's progress line is ended although 1510 steps are no multiple of its
+# 1000-step updates: the table's header starts a line of its own.
+script -qec "'$vmc' dmc --walkers 20 --steps 1500 --equilibration 10 --output d.tsv" /dev/null > terminal
+tr '\r' '\n' < terminal > lines
+grep -q "^vmc dmc: s = 0.74: step 1510 of 1510 *$" lines || fail "no last progress step: $(cat lines)"
+grep -q "^ *s  *time_step" lines || fail "the table's header glued to the progress: $(cat lines)"
 echo ok

@@ -187,31 +187,46 @@ TEST_F(VodikRun, IsIdenticalToTheBitOnOneThreadAndOnThree) {
 }
 
 // An interrupted run removes its temporary files, leaves the files of the
-// earlier run as they were and ends with 128 + the signal number.
-class VodikInterrupted : public ::testing::TestWithParam<int> {};
+// earlier run as they were and ends with 128 + the signal number. A signal
+// that was ignored when the run started (nohup, trap '') stays ignored.
+struct interruption {
+  int signal;
+  bool ignored_at_start;
+};
+
+class VodikInterrupted : public ::testing::TestWithParam<interruption> {};
 
 TEST_P(VodikInterrupted, LeavesTheEarlierRunsFilesAsTheyWere) {
+  const interruption& c = GetParam();
   temp_dir dir;
   const std::vector<std::string> names = {"energ.dat", "elektrony1.dat", "elektrony2.dat"};
   for (const std::string& name : names) write_file(dir / name, " earlier " + name + "\n");
   testing::launch how;
   how.mid_run_after = " separacia=  0.3 ";  // the first pass is done, 44 are to come
-  how.interrupt_signal = GetParam();
+  how.interrupt_signal = c.signal;
+  if (c.ignored_at_start) how.ignored_signals = {c.signal};
   const testing::outcome r = testing::run(vodik_program, dir.path(), how);
-  EXPECT_EQ(r.status, 128 + GetParam());
+  EXPECT_EQ(r.status, c.ignored_at_start ? 0 : 128 + c.signal);
   EXPECT_FALSE(r.killed) << "the program exits itself after cleaning up";
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(entries(dir.path()), (std::vector<std::string>{"elektrony1.dat", "elektrony2.dat",
                                                           "energ.dat"}));
   for (const std::string& name : names) {
-    EXPECT_EQ(read_file(dir / name), " earlier " + name + "\n") << name;
+    EXPECT_EQ(read_file(dir / name) == " earlier " + name + "\n", !c.ignored_at_start) << name;
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, VodikInterrupted, ::testing::Values(SIGINT, SIGTERM),
-                         [](const auto& info) {
-                           return std::string(info.param == SIGINT ? "Interrupt" : "Terminate");
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Signals, VodikInterrupted,
+    ::testing::Values(interruption{SIGINT, false}, interruption{SIGTERM, false},
+                      interruption{SIGHUP, false}, interruption{SIGHUP, true},
+                      interruption{SIGINT, true}),
+    [](const auto& info) {
+      const char* name = info.param.signal == SIGINT    ? "Interrupt"
+                         : info.param.signal == SIGTERM ? "Terminate"
+                                                        : "HangUp";
+      return std::string(name) + (info.param.ignored_at_start ? "IgnoredAtStart" : "");
+    });
 
 }  // namespace
 }  // namespace vmc::testing

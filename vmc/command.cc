@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <exception>
 
 #include "output/interrupt_cleanup.h"
 #include "output/output_file.h"
@@ -32,14 +33,33 @@ int run_command(const std::string& name, const ranks& job, const std::string& ou
     const std::optional<finished_table> t = work(job.root() && ::isatty(2) == 1);
     if (!job.root() || !t) return;
     file->write(tab_separated(t->exact));
-    text_stream console(1, "standard output");
-    console.write(aligned(t->for_people));
-    console.flush();
+    // The finished table is kept even when the console cannot show it (a
+    // reader that went away): the file is published, then the console's
+    // failure reported. With --output - the table itself is the console's.
+    std::exception_ptr console_failure;
+    if (output != "-") {
+      try {
+        text_stream console(1, "standard output");
+        console.write(aligned(t->for_people));
+        console.flush();
+      } catch (...) {
+        console_failure = std::current_exception();
+      }
+    }
     file->close();
+    if (console_failure) std::rethrow_exception(console_failure);
   });
   // The failing rank has said why; the others are waiting for its results.
   if (status != 0) abort_job(job, status);
   return status;
+}
+
+CLI::Validator not_empty() {
+  return CLI::Validator(
+      [](const std::string& value) {
+        return value.empty() ? std::string("expected a value; got \"\"") : std::string();
+      },
+      "", "not empty");
 }
 
 CLI::Option* add_text_option(CLI::App& cmd, const std::string& name, std::string& text,
@@ -50,20 +70,32 @@ CLI::Option* add_text_option(CLI::App& cmd, const std::string& name, std::string
 void add_run_options(CLI::App& cmd, std::string& separations, std::string& seed,
                      std::string& output) {
   add_text_option(cmd, "--separations", separations,
-                  "START:STOP:STEP (inclusive) or a comma list, angstrom, each in (0, 1000]", "LIST");
+                  "START:STOP:STEP (inclusive) or a comma list, angstrom, each from 0.01 to 1000 "
+                  "(below 0.01 the protons' repulsion, 14.4/s eV, drowns the electrons' energy in "
+                  "float)",
+                  "LIST");
   add_text_option(cmd, "--seed", seed, "seed of the run, 1 to 2147483562", "N");
-  add_text_option(cmd, "--output", output, "the table, tab-separated", "FILE");
+  add_text_option(cmd, "--output", output,
+                  "the table, tab-separated; - for standard output (the aligned copy is then not "
+                  "shown)",
+                  "FILE");
 }
 
 trial_options add_trial_options(CLI::App& cmd, std::string& beta, std::string& ionic_weight,
                                 std::string& orbital_length) {
-  return {add_text_option(cmd, "--beta", beta, "the correlation parameter, 1/angstrom", "B"),
+  return {add_text_option(cmd, "--beta", beta,
+                          "the correlation parameter, 1/angstrom, 0 to 1000 (beyond, the "
+                          "correlation factor is 1 in float)",
+                          "B"),
           add_text_option(cmd, "--ionic-weight", ionic_weight,
                           "lambda, the weight of the ionic products (1: the classic product, "
-                          "0: covalent)",
+                          "0: covalent), 0 to 1e6 (beyond, psi^2 leaves float's range)",
                           "L"),
-          cmd.add_option("--orbital-length", orbital_length, "a, angstrom (default: the cusp value)")
-              ->type_name("A")};
+          cmd.add_option("--orbital-length", orbital_length,
+                         "a, angstrom, 0.1 to 1000 (below 0.1, exp(-r/a) of the start underflows "
+                         "in float; default: the cusp value)")
+              ->type_name("A")
+              ->check(not_empty())};
 }
 
 }  // namespace vmc

@@ -31,6 +31,10 @@ int run_command(const std::string& name, const ranks& job, const std::string& ou
                 const std::function<void()>& check,
                 const std::function<std::optional<finished_table>(bool terminal)>& work);
 
+// Refuses an option given with an empty value (--parameters ''), which would
+// otherwise read as the option not given.
+CLI::Validator not_empty();
+
 // Adds an option read as text (checked later, with the others), shown in the
 // help with its type and its default.
 CLI::Option* add_text_option(CLI::App& cmd, const std::string& name, std::string& text,

@@ -1,13 +1,16 @@
 // vmc: the variational Monte Carlo program a physicist runs, with chosen
 // parameters and honest error bars.
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
 #include <cctype>
 #include <cstdio>
+#include <sstream>
 #include <string>
 
+#include "output/text_stream.h"
 #include "vmc/dmc_command.h"
 #include "vmc/optimize_command.h"
 #include "vmc/ranks.h"
@@ -38,22 +41,41 @@ int run(int argc, char** argv, const vmc::ranks& job) {
         "\"; expected scan, optimize or dmc (see vmc --help)");
     return 2;
   }
+  // The command as far as it was read: "vmc" or "vmc scan".
+  auto where = [&app] {
+    std::string w = "vmc";
+    for (const CLI::App* sub : app.get_subcommands()) w += " " + sub->get_name();
+    return w;
+  };
+  // Help and version on standard output, every write checked: a text that
+  // could not be shown is a failure, as for every other output.
+  auto show = [&](const CLI::Error& e) {
+    std::ostringstream out, err;
+    const int status = app.exit(e, out, err);
+    try {
+      ::signal(SIGPIPE, SIG_IGN);
+      vmc::write_all(1, out.str(), "standard output");
+    } catch (const std::exception& failure) {
+      say(where() + ": " + failure.what());
+      return 1;
+    }
+    return status;
+  };
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
-    return app.exit(e);
+    return show(e);
   } catch (const CLI::CallForAllHelp& e) {
-    return app.exit(e);
+    return show(e);
   } catch (const CLI::CallForVersion& e) {
-    return app.exit(e);
+    return show(e);
   } catch (const CLI::ParseError& e) {
     // One line naming what was wrong, and where to look.
-    std::string where = "vmc";
-    for (const CLI::App* sub : app.get_subcommands()) where += " " + sub->get_name();
+    const std::string at = where();
     // CLI11's sentences start with a capital; the rest of our messages do not.
     std::string what = e.what();
     if (!what.empty()) what[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(what[0])));
-    say(where + ": " + what + " (see " + where + " --help)");
+    say(at + ": " + what + " (see " + at + " --help)");
     return 2;
   }
   if (app.got_subcommand("scan")) return scan();

@@ -223,15 +223,26 @@ std::vector<optimize_row> run_optimize(const optimize_settings& settings,
 std::vector<optimize_row> run_optimize(const optimize_settings& settings,
                                        const std::vector<std::size_t>& tasks,
                                        const std::function<void(const optimize_round&)>& progress) {
-  auto report = [&progress](const optimize_round& r) {
+  // An exception may not leave a critical section: the first one the
+  // callback throws is kept, and thrown again once every thread has stopped.
+  std::exception_ptr failure;
+  auto report = [&progress, &failure](const optimize_round& r) {
 #pragma omp critical(optimize_progress)
-    progress(r);
+    {
+      try {
+        if (!failure) progress(r);
+      } catch (...) {
+        failure = std::current_exception();
+      }
+    }
   };
-  return rows_in_parallel<optimize_row>(tasks, [&](std::size_t task) {
+  std::vector<optimize_row> rows = rows_in_parallel<optimize_row>(tasks, [&](std::size_t task) {
     return optimize_separation(settings, task,
                                progress ? std::function<void(const optimize_round&)>(report)
                                         : std::function<void(const optimize_round&)>{});
   });
+  if (failure) std::rethrow_exception(failure);
+  return rows;
 }
 
 std::vector<flag> flags_of(const optimize_row& r) {

@@ -13,6 +13,8 @@
 namespace vmc {
 namespace {
 
+constexpr std::int64_t most_sample_steps = 100000000;  // 1e8
+
 // The options as typed; checked only once the command line is complete.
 struct optimize_texts {
   std::string separations = "0.3:2.5:0.05";
@@ -31,10 +33,13 @@ optimize_settings checked(const optimize_texts& t) {
   s.separations = parse_separations("--separations", t.separations);
   s.steps = parse_count("--steps", t.steps, 2);
   s.equilibration = parse_count("--equilibration", t.equilibration, 0);
-  s.sample_steps = parse_count("--sample-steps", t.sample_steps, 1000, most_steps / 8,
+  // Every thread keeps its sample in memory: every tenth configuration (28
+  // bytes) of up to 8 times --sample-steps steps, 2.2 GB at 1e8. The same
+  // bound on every machine, so that the ranks of a job agree on it.
+  s.sample_steps = parse_count("--sample-steps", t.sample_steps, 1000, most_sample_steps,
                                "such as 100000 or 1e5");
   s.max_rounds = static_cast<int>(parse_count("--max-rounds", t.max_rounds, 1, 100, "such as 10"));
-  s.step_size = parse_real("--step-size", t.step_size, 0.0f, true);
+  s.step_size = parse_real("--step-size", t.step_size, smallest_step_size, false, largest_step_size);
   s.tune_step = t.step_size_option == nullptr || t.step_size_option->count() == 0;
   s.seed = parse_seed("--seed", t.seed);
   if (t.output.empty()) throw usage_error("--output: expected a file name; got \"\"");
@@ -85,12 +90,15 @@ std::function<int()> add_optimize_command(CLI::App& app, const ranks& job) {
   add_text_option(*cmd, "--equilibration", texts->equilibration,
                   "steps discarded before every walk", "N");
   add_text_option(*cmd, "--sample-steps", texts->sample_steps,
-                  "walk steps of the first round's sample (doubled each round, up to 8x)", "N");
+                  "walk steps of the first round's sample (doubled each round, up to 8x), at "
+                  "most 1e8: the sample is kept in memory, 2.2 GB per thread at 1e8",
+                  "N");
   add_text_option(*cmd, "--max-rounds", texts->max_rounds, "the most optimisation rounds", "N");
   texts->step_size_option = add_text_option(
       *cmd, "--step-size", texts->step_size,
-      "largest displacement of one coordinate, angstrom; given, every walk keeps it, otherwise "
-      "each walk tunes it from this value to an acceptance near one half",
+      "largest displacement of one coordinate, angstrom, 1e-4 to 10 (a smaller step hardly moves "
+      "a float coordinate, a larger one is never accepted); given, every walk keeps it, "
+      "otherwise each walk tunes it from this value to an acceptance near one half",
       "G");
   return [texts, &job] { return run(*texts, job); };
 }

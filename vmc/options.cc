@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <string>
 
 #include "output/quoted.h"
 
@@ -34,16 +35,24 @@ bool read_decimal(std::string_view t, Real& value) {
 
 constexpr std::string_view separation_form =
     "separations in angstrom as START:STOP:STEP (such as 0.3:2.5:0.05) or a comma list "
-    "(such as 0.5,0.74,1.4), each above 0 and at most 1000";
+    "(such as 0.5,0.74,1.4), each from 0.01 to 1000";
 
 float checked_separation(std::string_view option, double s, std::string_view got) {
-  if (!(s > 0.0) || s > largest_separation_a) refuse(option, separation_form, got);
-  const float f = static_cast<float>(s);
-  if (!(f > 0.0f)) refuse(option, separation_form, got);
-  return f;
+  if (!separation_in_range(s)) refuse(option, separation_form, got);
+  return static_cast<float>(s);
+}
+
+std::string text_of(float x) {
+  char text[32];
+  const std::to_chars_result r = std::to_chars(text, text + sizeof text, x);
+  return std::string(text, r.ptr);
 }
 
 }  // namespace
+
+bool separation_in_range(double s) {
+  return s >= smallest_separation_a && s <= largest_separation_a;
+}
 
 std::vector<float> parse_separations(std::string_view option, std::string_view text) {
   std::vector<float> out;
@@ -102,25 +111,28 @@ std::int64_t parse_count(std::string_view option, std::string_view text, std::in
   return static_cast<std::int64_t>(value);
 }
 
-float parse_real(std::string_view option, std::string_view text, float least, bool strictly) {
+float parse_real(std::string_view option, std::string_view text, float least, bool strictly,
+                 float most) {
   float value = 0;
-  const bool ok = read_decimal(text, value) && (strictly ? value > least : value >= least);
+  const bool ok = read_decimal(text, value) && (strictly ? value > least : value >= least) &&
+                  value <= most;
   if (!ok) {
-    char bound[32];
-    const std::to_chars_result r = std::to_chars(bound, bound + sizeof bound, least);
-    refuse(option,
-           std::string("a finite number ") + (strictly ? "above " : "of at least ") +
-               std::string(bound, r.ptr),
-           text);
+    std::string expected =
+        std::string("a finite number ") + (strictly ? "above " : "of at least ") + text_of(least);
+    if (most < std::numeric_limits<float>::max()) expected += " and at most " + text_of(most);
+    refuse(option, expected, text);
   }
   return value;
 }
 
 trial_choice parse_trial(std::string_view beta, std::string_view ionic_weight,
                          std::string_view orbital_length) {
-  return {parse_real("--beta", beta, 0.0f, false),
-          parse_real("--ionic-weight", ionic_weight, 0.0f, false),
-          orbital_length.empty() ? 0.0f : parse_real("--orbital-length", orbital_length, 0.0f, true)};
+  return {parse_real("--beta", beta, 0.0f, false, largest_beta),
+          parse_real("--ionic-weight", ionic_weight, 0.0f, false, largest_ionic_weight),
+          orbital_length.empty() ? 0.0f
+                                 : parse_real("--orbital-length", orbital_length,
+                                              smallest_orbital_length, false,
+                                              largest_orbital_length)};
 }
 
 std::int32_t parse_seed(std::string_view option, std::string_view text) {

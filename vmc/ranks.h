@@ -34,6 +34,10 @@ void end_ranks();
 // holds every rank's piece in rank order; elsewhere it is empty.
 std::vector<std::string> gather_at_root(const ranks& r, const std::string& mine);
 
+// Rank 0's text at every rank (MPI_Bcast); every rank calls it. What rank 0
+// alone reads, every rank then checks alike, so that all reach one verdict.
+std::string from_root(const ranks& r, const std::string& text);
+
 // Ends every process of the job with status `status` (MPI_Abort): a rank
 // that fails cannot leave the others waiting for its results. Without a job
 // of several processes it does nothing.

@@ -1,6 +1,8 @@
 #include <mpi.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -26,8 +28,14 @@ bool started = false;
 ranks start_ranks(int& argc, char**& argv) {
   ranks r;
   if (!launched_as_job()) return r;
-  MPI_Init(&argc, &argv);
+  // OpenMP threads run inside each rank, but only the main thread calls MPI.
+  int provided = MPI_THREAD_SINGLE;
+  MPI_Init_thread(&argc, &argv, MPI_THREAD_FUNNELED, &provided);
   started = true;
+  if (provided < MPI_THREAD_FUNNELED) {
+    std::fputs("vmc: this MPI library cannot run beside threads (no MPI_THREAD_FUNNELED)\n", stderr);
+    MPI_Abort(MPI_COMM_WORLD, 1);
+  }
   MPI_Comm_rank(MPI_COMM_WORLD, &r.rank);
   MPI_Comm_size(MPI_COMM_WORLD, &r.size);
   return r;
@@ -66,6 +74,19 @@ std::vector<std::string> gather_at_root(const ranks& r, const std::string& mine)
     }
   }
   return pieces;
+}
+
+std::string from_root(const ranks& r, const std::string& text) {
+  if (!started) return text;
+  std::uint64_t size = text.size();
+  MPI_Bcast(&size, 1, MPI_UINT64_T, 0, MPI_COMM_WORLD);
+  std::string out = r.root() ? text : std::string(static_cast<std::size_t>(size), '\0');
+  // In pieces below 2^31 bytes, the most one call can carry.
+  for (std::uint64_t at = 0; at < size; at += std::uint64_t{1} << 30) {
+    const int n = static_cast<int>(std::min<std::uint64_t>(size - at, std::uint64_t{1} << 30));
+    MPI_Bcast(out.data() + at, n, MPI_CHAR, 0, MPI_COMM_WORLD);
+  }
+  return out;
 }
 
 void abort_job(const ranks& r, int status) {

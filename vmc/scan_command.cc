@@ -54,7 +54,7 @@ scan_settings checked(const scan_texts& t) {
   s.beta = trial.beta;
   s.ionic_weight = trial.ionic_weight;
   s.orbital_length = trial.orbital_length;
-  s.step_size = parse_real("--step-size", t.step_size, 0.0f, true);
+  s.step_size = parse_real("--step-size", t.step_size, smallest_step_size, false, largest_step_size);
   s.seed = parse_seed("--seed", t.seed);
   s.reflections = !t.no_reflections;
   if (t.output.empty()) throw usage_error("--output: expected a file name; got \"\"");
@@ -110,7 +110,9 @@ std::function<int()> add_scan_command(CLI::App& app, const ranks& job) {
                   "independent walks per separation, their steps merged into one row", "W");
   add_trial_options(*scan, texts->beta, texts->ionic_weight, texts->orbital_length);
   add_text_option(*scan, "--step-size", texts->step_size,
-                  "largest displacement of one coordinate, angstrom", "G");
+                  "largest displacement of one coordinate, angstrom, 1e-4 to 10 (a smaller step "
+                  "hardly moves a float coordinate, a larger one is never accepted)",
+                  "G");
   scan->add_flag("--no-reflections", texts->no_reflections,
                  "no reflection of an electron between the protons every tenth step: the "
                  "classic programs' walk, which far apart keeps the arrangement it starts in");

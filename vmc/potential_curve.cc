@@ -5,6 +5,7 @@
 #include <gsl/gsl_multifit.h>
 #include <gsl/gsl_spline.h>
 
+#include <array>
 #include <cmath>
 #include <memory>
 #include <stdexcept>
@@ -12,39 +13,39 @@
 namespace vmc {
 namespace {
 
-// The Tang-Toennies damping f_n(x) = 1 - exp(-x) sum_{m=0}^{n} x^m / m!,
-// summed as exp(-x) sum_{m>n} x^m / m! where the difference would cancel.
-double damping(int n, double x) {
-  if (x > 30.0) {
-    double term = 1.0, sum = 1.0;
-    for (int m = 1; m <= n; ++m) {
-      term *= x / m;
-      sum += term;
-    }
-    return 1.0 - std::exp(-x) * sum;
-  }
-  double term = std::exp(-x);
-  for (int m = 1; m <= n; ++m) term *= x / m;
-  double sum = 0.0;
-  for (int m = n + 1; m < n + 200; ++m) {
-    term *= x / m;
-    sum += term;
-    if (term < 1e-17 * sum) break;
-  }
-  return sum;
-}
-
-// The damped dispersion energy sum_n f_n(b R) C_n / R^n, hartree (positive).
+// The damped dispersion energy sum over n = 6, 8, 10 of f_n(b R) C_n / R^n,
+// hartree (positive), with the Tang-Toennies damping
+//   f_n(x) = 1 - exp(-x) sum_{m=0}^{n} x^m / m! = exp(-x) sum_{m>n} x^m / m!.
+// Where f_10 is small the second form is summed, so that nothing cancels,
+// and f_8, f_6 follow from it by adding the terms m = 9, 10 and m = 7, 8.
 double damped_dispersion(double b, double r) {
+  const double x = b * r;
+  std::array<double, 11> term;  // exp(-x) x^m / m!
+  term[0] = std::exp(-x);
+  for (int m = 1; m <= 10; ++m) term[m] = term[m - 1] * x / m;
+  double f10 = 0.0;
+  if (x > 12.0) {
+    double head = 0.0;
+    for (double t : term) head += t;
+    f10 = 1.0 - head;
+  } else {
+    double t = term[10];
+    for (int m = 11; m < 200; ++m) {
+      t *= x / m;
+      f10 += t;
+      if (t < 1e-17 * f10) break;
+    }
+  }
+  const double f8 = f10 + term[9] + term[10], f6 = f8 + term[7] + term[8];
   const double r2 = r * r, r6 = r2 * r2 * r2;
-  return damping(6, b * r) * dispersion_c6 / r6 + damping(8, b * r) * dispersion_c8 / (r6 * r2) +
-         damping(10, b * r) * dispersion_c10 / (r6 * r2 * r2);
+  return f6 * dispersion_c6 / r6 + f8 * dispersion_c8 / (r6 * r2) +
+         f10 * dispersion_c10 / (r6 * r2 * r2);
 }
 
 // The fitted form's damping of the dispersion, 1/bohr, and the range and
 // scan step of its exponent a.
 constexpr double fit_damping = 2.0;
-constexpr double fit_least_a = 0.5, fit_most_a = 4.0, fit_scan_step = 0.05;
+constexpr double fit_least_a = 0.5, fit_most_a = 4.0, fit_scan_step = 0.1;
 
 // The undamped dispersion energy and its derivative with respect to R.
 double dispersion(double r) {

@@ -1,5 +1,6 @@
 #include "vmc/radial_levels.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <stdexcept>
@@ -38,10 +39,14 @@ numerov_factor factor_at(const radial_equation& q, double e, std::size_t i) {
 }  // namespace
 
 radial_equation radial_equation_of(const radial_grid& g, double mu, int j) {
-  radial_equation q{g.first, g.step, mu, j, std::vector<double>(g.potential.size())};
-  for (std::size_t i = 0; i < q.q.size(); ++i) {
+  const std::size_t n = g.potential.size();
+  radial_equation q{g.first, g.step, mu, j, std::vector<double>(n), std::vector<double>(n)};
+  for (std::size_t i = 0; i < n; ++i) {
     const double r = grid_point(g, i);
     q.q[i] = 2.0 * mu * g.potential[i] + static_cast<double>(j * (j + 1)) / (r * r);
+  }
+  for (std::size_t i = n; i-- > 0;) {
+    q.q_beyond[i] = i + 1 == n ? q.q[i] : std::min(q.q[i], q.q_beyond[i + 1]);
   }
   return q;
 }
@@ -62,6 +67,9 @@ int levels_below(const radial_equation& q, double e) {
     ratio = (2.0 + 10.0 * t) / (1.0 - t) - 1.0 / ratio;
     if (ratio < 0.0) ++count;
     if (ratio == 0.0) ratio = std::numeric_limits<double>::min();
+    // Where Q > 0 at every point to the end, every U exceeds 2, so a ratio
+    // of at least 1 stays above 1: w changes sign no more.
+    if (ratio >= 1.0 && q.q_beyond[i + 1] > shift) break;
   }
   return count;
 }

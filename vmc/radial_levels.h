@@ -32,6 +32,7 @@ struct radial_equation {
   double mu = 0;         // electron masses
   int j = 0;             // rotational quantum number
   std::vector<double> q; // 1/bohr^2
+  std::vector<double> q_beyond;  // the least q from each point to the end
 };
 
 // The equation of reduced mass mu and rotation j on the grid.

@@ -105,7 +105,9 @@ level level_of(const std::string& name, const radial_equation& q, int v, double 
   l.molecule = name;
   l.v = v;
   l.j = q.j;
-  const double e = level_energy(q, v, bottom, -1.0);
+  // Levels to 1e-11 hartree where they are reported, to 1e-9 (0.0002 cm^-1)
+  // in the redraws, whose spread is far larger.
+  const double e = level_energy(q, v, bottom, -1.0, look ? 1e-11 : 1e-9);
   l.energy = e + 1.0;
   if (look) {
     l.turning = turning_points_of(q, e);
@@ -133,7 +135,10 @@ analysis analyse(const potential_curve& c, const std::vector<molecule>& molecule
     const level g1 = level_of(m.name, rotationless, 1, bottom, c, look);
     const level g2 = level_of(m.name, rotationless, 2, bottom, c, look);
     const level r0 = level_of(m.name, rotating, 0, bottom, c, look);
-    const level top = level_of(m.name, rotationless, bound - 1, bottom, c, look);
+    // Whether the count rests on extrapolation is a question for the reported
+    // values only.
+    const bool top_extrapolated =
+        look && level_of(m.name, rotationless, bound - 1, bottom, c, look).extrapolated;
     // With G(v) = omega_e (v + 1/2) - omega_e x_e (v + 1/2)^2, the first two
     // spacings are G(1) - G(0) = omega_e - 2 omega_e x_e and
     // G(2) - G(1) = omega_e - 4 omega_e x_e.
@@ -146,7 +151,7 @@ analysis analyse(const potential_curve& c, const std::vector<molecule>& molecule
                           static_cast<double>(bound)});
     const bool low = g0.extrapolated || g1.extrapolated || g2.extrapolated;
     out.extrapolated.push_back({false, false, g0.extrapolated, g0.extrapolated || g1.extrapolated,
-                                g0.extrapolated || r0.extrapolated, low, low, top.extrapolated});
+                                g0.extrapolated || r0.extrapolated, low, low, top_extrapolated});
     if (all_levels) {
       for (const radial_equation* q : {&rotationless, &rotating}) {
         const int n = q == &rotationless ? bound : levels_below(rotating, -1.0);

@@ -109,7 +109,7 @@ std::function<int()> add_spectrum_command(CLI::App& app, const ranks& job) {
   CLI::App* spectrum = app.add_subcommand(
       "spectrum", "bond length, dissociation energy and levels of H2, HD and D2 from a curve");
   spectrum->footer(
-      "Reads CURVE: a table of vmc scan, optimize or dmc (columns s and energy, error when\n"
+      "Reads the curve: a table of vmc scan, optimize or dmc (columns s and energy, error when\n"
       "present; flagged rows are left out with a line on standard error) or the shipped\n"
       "exact curve plot/h2-exact-curve.dat. A curve without errors is interpolated by a\n"
       "spline; one with errors is fitted by a smooth form with the right limits, and its\n"
@@ -121,7 +121,7 @@ std::function<int()> add_spectrum_command(CLI::App& app, const ranks& job) {
       "--levels writes every level of J = 0 and 1 (energy in cm^-1 above the atoms,\n"
       "turning points in angstrom), --residuals the fit's residuals in eV.");
   auto texts = std::make_shared<spectrum_texts>();
-  spectrum->add_option("CURVE", texts->curve, "the energy curve, a table or the exact curve")
+  spectrum->add_option("curve", texts->curve, "the energy curve, a table or the exact curve")
       ->required()
       ->type_name("FILE");
   add_text_option(*spectrum, "--molecules", texts->molecules, "comma list of H2, HD and D2",

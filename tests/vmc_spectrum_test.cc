@@ -138,7 +138,8 @@ TEST(SpectrumCurveTable, ReadsColumnsByNameAndLeavesFlaggedRowsOut) {
 // The exact curve plus Gaussian noise of the stated error at 0.45 to 2.5 A in
 // 0.05 A steps, over 30 draws: the spread of D0 and of the fundamental over
 // their median errors lies in the 95 % band of a standard deviation of 30
-// samples, and their mean within two of its own errors of the noiseless value.
+// samples, and their mean lies within the 95 % band of Student's t with 29
+// degrees of freedom (2.045 of its own errors) of the noiseless curve's value.
 TEST(SpectrumOfANoisyCurve, ItsErrorsAgreeWithTheSpreadOverDraws) {
 #ifndef NDEBUG
   GTEST_SKIP() << "statistics over many fits run in optimised builds only";
@@ -157,7 +158,8 @@ TEST(SpectrumOfANoisyCurve, ItsErrorsAgreeWithTheSpreadOverDraws) {
       s.points.push_back({r, exact.energy(r), noise_ev / model_hartree_ev});
     }
     const spectrum_result truth = run_spectrum(s);
-    std::mt19937_64 deviates(1);
+    // Each noise level draws its own deviates, so the two are separate checks.
+    std::mt19937_64 deviates(noise_ev < 0.002 ? 1 : 2);
     std::normal_distribution<double> gauss;
     const std::vector<curve_point> noiseless = s.points;
     for (const char* quantity : {"D0", "nu01"}) {
@@ -182,7 +184,7 @@ TEST(SpectrumOfANoisyCurve, ItsErrorsAgreeWithTheSpreadOverDraws) {
                   noise_ev, quantity, ratio, low, high, offset);
       EXPECT_GT(ratio, low) << quantity << " at " << noise_ev << " eV";
       EXPECT_LT(ratio, high) << quantity << " at " << noise_ev << " eV";
-      EXPECT_LT(std::fabs(offset), 2.0) << quantity << " at " << noise_ev << " eV";
+      EXPECT_LT(std::fabs(offset), 2.045) << quantity << " at " << noise_ev << " eV";
     }
   }
 }

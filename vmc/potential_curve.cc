@@ -1,7 +1,6 @@
 #include "vmc/potential_curve.h"
 
 #include <gsl/gsl_errno.h>
-#include <gsl/gsl_min.h>
 #include <gsl/gsl_multifit.h>
 #include <gsl/gsl_spline.h>
 
@@ -42,10 +41,8 @@ double damped_dispersion(double b, double r) {
          f10 * dispersion_c10 / (r6 * r2 * r2);
 }
 
-// The fitted form's damping of the dispersion, 1/bohr, and the range and
-// scan step of its exponent a.
-constexpr double fit_damping = 2.0;
-constexpr double fit_least_a = 0.5, fit_most_a = 4.0, fit_scan_step = 0.1;
+// The fitted form's decay and its damping of the dispersion, 1/bohr.
+constexpr double fit_decay = 1.0, fit_damping = 2.0;
 
 // The undamped dispersion energy and its derivative with respect to R.
 double dispersion(double r) {
@@ -86,9 +83,8 @@ struct spline_deleter {
   void operator()(gsl_spline* s) const { gsl_spline_free(s); }
 };
 
-// The weighted linear least squares at a fixed a: the points' E + 1 - exp(-a R)/R
-// + dispersion fitted by sum_k p_k exp(-a R) R^k; returns chi^2 and, when
-// asked, the p_k.
+// The weighted linear least squares: the points' E + 1 - exp(-a R)/R +
+// dispersion fitted by sum_k p_k exp(-a R) R^k; returns chi^2 and the p_k.
 double chi2_at(const std::vector<curve_point>& points, std::size_t terms, double a,
                std::vector<double>* p) {
   const std::size_t n = points.size();
@@ -152,7 +148,7 @@ potential_curve interpolated_curve(const std::vector<curve_point>& points) {
 double fitted_energy(const fitted_form& f, double r) {
   double poly = 0.0;
   for (std::size_t k = f.p.size(); k-- > 0;) poly = poly * r + f.p[k];
-  return -1.0 + std::exp(-f.a * r) * (1.0 / r + poly) - damped_dispersion(fit_damping, r);
+  return -1.0 + std::exp(-fit_decay * r) * (1.0 / r + poly) - damped_dispersion(fit_damping, r);
 }
 
 fitted_form fit_curve(const std::vector<curve_point>& points, int terms) {
@@ -164,48 +160,8 @@ fitted_form fit_curve(const std::vector<curve_point>& points, int terms) {
   for (const curve_point& p : points) {
     if (!(p.error > 0.0)) throw std::invalid_argument("every point of a fit needs an error above 0");
   }
-  // chi^2 is linear least squares in the p_k at each a, so only a is searched:
-  // a scan finds the neighbourhood of the least chi^2 and Brent's method
-  // its minimum.
-  double best_a = fit_least_a, best = chi2_at(points, k, best_a, nullptr);
-  for (double a = fit_least_a + fit_scan_step; a <= fit_most_a + 1e-9; a += fit_scan_step) {
-    const double c = chi2_at(points, k, a, nullptr);
-    if (c < best) {
-      best = c;
-      best_a = a;
-    }
-  }
-  double a = best_a;
-  if (best_a > fit_least_a + 1e-9 && best_a < fit_most_a - 1e-9) {
-    struct context {
-      const std::vector<curve_point>* points;
-      std::size_t terms;
-    } ctx{&points, k};
-    gsl_function f;
-    f.function = [](double at, void* p) {
-      const auto* c = static_cast<const context*>(p);
-      return chi2_at(*c->points, c->terms, at, nullptr);
-    };
-    f.params = &ctx;
-    gsl_min_fminimizer* m = gsl_min_fminimizer_alloc(gsl_min_fminimizer_brent);
-    gsl_error_handler_t* old = gsl_set_error_handler_off();
-    if (gsl_min_fminimizer_set(m, &f, best_a, best_a - fit_scan_step, best_a + fit_scan_step) ==
-        GSL_SUCCESS) {
-      for (int iteration = 0; iteration < 100; ++iteration) {
-        if (gsl_min_fminimizer_iterate(m) != GSL_SUCCESS) break;
-        if (gsl_min_test_interval(gsl_min_fminimizer_x_lower(m), gsl_min_fminimizer_x_upper(m),
-                                  1e-10, 0.0) == GSL_SUCCESS) {
-          break;
-        }
-      }
-      a = gsl_min_fminimizer_x_minimum(m);
-    }
-    gsl_set_error_handler(old);
-    gsl_min_fminimizer_free(m);
-  }
   fitted_form out;
-  out.a = a;
-  out.chi2 = chi2_at(points, k, a, &out.p);
+  out.chi2 = chi2_at(points, k, fit_decay, &out.p);
   return out;
 }
 

@@ -46,14 +46,16 @@ struct potential_curve {
 potential_curve interpolated_curve(const std::vector<curve_point>& points);
 
 // The smooth form fitted to points with errors:
-//   E(R) = -1 + exp(-a R) (1/R + p_0 + p_1 R + ... + p_{k-1} R^{k-1})
-//          - sum over n = 6, 8, 10 of f_n(2 R) C_n / R^n,
-// with f_n(x) = 1 - exp(-x) sum_{m=0}^{n} x^m / m! the Tang-Toennies damping.
-// It holds the nuclei's repulsion 1/R exactly at short range, and far apart
-// the atoms' dispersion with the exchange and overlap energies that decay
-// as exp(-a R) times a power of R, as the Heitler-London integrals do.
+//   E(R) = -1 + exp(-R) (1/R + p_0 + p_1 R + ... + p_{k-1} R^{k-1})
+//          - sum over n = 6, 8, 10 of f_n(2 R) C_n / R^n
+// (R in bohr), with f_n(x) = 1 - exp(-x) sum_{m=0}^{n} x^m / m! the
+// Tang-Toennies damping. It holds the nuclei's repulsion 1/R exactly at short
+// range and, far apart, the atoms' dispersion with overlap and exchange
+// energies that die out as exp(-R) times powers of R, as the overlap of two
+// 1s orbitals, exp(-R) (1 + R + R^2/3), does. It is linear in the p_k, so a
+// fit has one answer, found without a search, and the spread of refits of
+// redrawn points is its error.
 struct fitted_form {
-  double a = 0;           // 1/bohr
   std::vector<double> p;  // hartree bohr^-k
   double chi2 = 0;        // sum of squared residuals over errors squared
 };
@@ -61,9 +63,8 @@ struct fitted_form {
 // The form's energy at R, hartree.
 double fitted_energy(const fitted_form& f, double r);
 
-// The parameters that minimise chi^2 for points with errors (at least
-// terms + 3 points): the p_k by weighted linear least squares at each a, and
-// a by Brent's minimisation of the resulting chi^2 over [0.5, 4] 1/bohr.
+// The p_k that minimise chi^2 for points with errors (at least terms + 3
+// points), by weighted linear least squares.
 fitted_form fit_curve(const std::vector<curve_point>& points, int terms);
 
 // The fitted form between first and last (the points' range), continued

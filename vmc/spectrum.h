@@ -35,7 +35,7 @@ struct spectrum_settings {
   // or every error above 0 (a noisy curve, fitted).
   std::vector<curve_point> points;
   std::vector<molecule> molecules;
-  int terms = 10;             // polynomial terms of the fitted form
+  int terms = 11;             // polynomial terms of the fitted form
   int resamples = 100;        // redraws of a noisy curve for the errors
   std::uint64_t seed = 5465;  // of the redraws
   double step = 0.01;         // the radial grid's step, bohr

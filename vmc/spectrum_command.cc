@@ -20,7 +20,7 @@ struct spectrum_texts {
   std::string curve;
   std::string molecules = "H2,HD,D2";
   std::string resamples = "100";
-  std::string terms = "10";
+  std::string terms = "11";
   std::string step = "0.01";
   std::string seed = "5465";
   std::string output = "vmc-spectrum.tsv";
@@ -45,7 +45,7 @@ spectrum_settings checked(const spectrum_texts& t) {
     begin = comma + 1;
   }
   s.resamples = static_cast<int>(parse_count("--resamples", t.resamples, 2, 100000, "such as 100"));
-  s.terms = static_cast<int>(parse_count("--terms", t.terms, 1, 20, "such as 10"));
+  s.terms = static_cast<int>(parse_count("--terms", t.terms, 1, 20, "such as 11"));
   const float step = parse_real("--step", t.step, 0.0f, true);
   if (step > 0.05f) throw usage_error("--step: expected a step of at most 0.05 bohr; got " + t.step);
   s.step = static_cast<double>(step);

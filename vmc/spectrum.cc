@@ -42,7 +42,11 @@ struct analysis {
   std::vector<quantities> values;
   std::vector<std::array<bool, quantity_count>> extrapolated;
   std::vector<level> levels;
+  std::vector<wave_sample> waves;
 };
+
+// The wave functions are sampled at every other grid point out to here.
+constexpr double sampled_last = 8.0;  // bohr
 
 radial_grid grid_of(const potential_curve& c, double step) {
   radial_grid g;
@@ -117,7 +121,7 @@ level level_of(const std::string& name, const radial_equation& q, int v, double 
 }
 
 analysis analyse(const potential_curve& c, const std::vector<molecule>& molecules, double step,
-                 bool all_levels, bool look) {
+                 bool all_levels, bool look, bool waves = false) {
   const radial_grid g = grid_of(c, step);
   const double re = minimum_of(c, g);
   const double bottom = c.energy(re);
@@ -152,6 +156,14 @@ analysis analyse(const potential_curve& c, const std::vector<molecule>& molecule
     const bool low = g0.extrapolated || g1.extrapolated || g2.extrapolated;
     out.extrapolated.push_back({false, false, g0.extrapolated, g0.extrapolated || g1.extrapolated,
                                 g0.extrapolated || r0.extrapolated, low, low, top_extrapolated});
+    for (int v = 0; waves && v < std::min(bound, sampled_levels); ++v) {
+      const double e = level_energy(rotationless, v, bottom, -1.0);
+      const std::vector<double> u = wave_function(rotationless, e);
+      for (std::size_t i = 0; i < u.size() && grid_point(g, i) <= sampled_last; i += 2) {
+        out.waves.push_back(
+            {m.name, v, grid_point(g, i), e + 1.0, g.potential[i] + 1.0, u[i] * u[i]});
+      }
+    }
     if (all_levels) {
       for (const radial_equation* q : {&rotationless, &rotating}) {
         const int n = q == &rotationless ? bound : levels_below(rotating, -1.0);
@@ -190,6 +202,7 @@ spectrum_result rows_of(const analysis& a, const std::vector<molecule>& molecule
     }
   }
   out.levels = a.levels;
+  out.waves = a.waves;
   for (level& l : out.levels) {
     const auto found = level_errors.find({l.molecule, l.j, l.v});
     l.error = found == level_errors.end() ? NAN : found->second;
@@ -199,7 +212,8 @@ spectrum_result rows_of(const analysis& a, const std::vector<molecule>& molecule
 
 spectrum_result exact_spectrum(const spectrum_settings& s) {
   const potential_curve curve = interpolated_curve(s.points);
-  const analysis best = analyse(curve, s.molecules, 0.5 * s.step, s.all_levels, true);
+  const analysis best =
+      analyse(curve, s.molecules, 0.5 * s.step, s.all_levels, true, s.wave_functions);
   const analysis coarse = analyse(curve, s.molecules, s.step, s.all_levels, false);
   const analysis sparse =
       analyse(interpolated_curve(every_other(s.points)), s.molecules, 0.5 * s.step, s.all_levels,
@@ -231,7 +245,7 @@ spectrum_result noisy_spectrum(const spectrum_settings& s,
   const fitted_form fit = fit_curve(s.points, s.terms);
   const double first = s.points.front().r, last = s.points.back().r;
   const analysis best = analyse(fitted_curve(fit, first, last), s.molecules, s.step,
-                                s.all_levels, true);
+                                s.all_levels, true, s.wave_functions);
   // Each redraw moves every point by a Gaussian deviate of its error and
   // repeats the fit and the solution; the spread of the results over the
   // redraws is their error.
@@ -337,14 +351,25 @@ table levels_table(const std::vector<level>& levels) {
   return t;
 }
 
+table waves_table(const std::vector<wave_sample>& waves) {
+  table t{{"molecule", "v", "energy", "s", "potential", "density"}, {}};
+  for (const wave_sample& w : waves) {
+    t.rows.push_back({w.molecule, std::to_string(w.v), fixed(w.energy * cm_per_hartree, 3),
+                      fixed(w.r * codata_bohr_a, 6),
+                      fixed(w.potential * cm_per_hartree, 3), shortest(w.density / codata_bohr_a)});
+  }
+  return t;
+}
+
 table residuals_table(const std::vector<curve_point>& points, const std::vector<double>& residuals) {
   table t{{"s", "energy", "error", "fitted", "residual"}, {}};
   for (std::size_t i = 0; i < points.size() && i < residuals.size(); ++i) {
     const curve_point& p = points[i];
-    t.rows.push_back({shortest(p.r * model_bohr_a), shortest(p.e * model_hartree_ev),
-                      shortest(p.error * model_hartree_ev),
-                      shortest((p.e + residuals[i]) * model_hartree_ev),
-                      shortest(residuals[i] * model_hartree_ev)});
+    // s as the tables give it (a float), energies to the micro-electronvolt.
+    t.rows.push_back({shortest(static_cast<float>(p.r * model_bohr_a)),
+                      fixed(p.e * model_hartree_ev, 6), fixed(p.error * model_hartree_ev, 6),
+                      fixed((p.e + residuals[i]) * model_hartree_ev, 6),
+                      fixed(residuals[i] * model_hartree_ev, 6)});
   }
   return t;
 }

@@ -40,6 +40,7 @@ struct spectrum_settings {
   std::uint64_t seed = 5465;  // of the redraws
   double step = 0.01;         // the radial grid's step, bohr
   bool all_levels = false;    // every level with its error, not only those the results use
+  bool wave_functions = false;  // |psi|^2 of the lowest levels, for pictures
 };
 
 // One level of one molecule on the curve.
@@ -63,12 +64,26 @@ struct spectrum_value {
   bool extrapolated = false;  // it rests on a level that reaches beyond the points
 };
 
+// |psi|^2 of a level of J = 0 at one point of the grid, with the curve there.
+struct wave_sample {
+  std::string molecule;
+  int v = 0;
+  double r = 0;          // bohr
+  double energy = 0;     // the level's, above the separated atoms, hartree
+  double potential = 0;  // above the separated atoms, hartree
+  double density = 0;    // |u|^2, 1/bohr (the integral over R is 1)
+};
+
+// The levels of J = 0 whose |psi|^2 a spectrum samples: v = 0 .. this - 1.
+inline constexpr int sampled_levels = 5;
+
 // Everything a spectrum gives.
 struct spectrum_result {
   std::vector<spectrum_value> values;
   std::vector<level> levels;            // every bound level of J = 0 and 1
   std::optional<fitted_form> fit;       // the fitted form, for a noisy curve
   std::vector<double> residuals;        // of the fit at each point, hartree
+  std::vector<wave_sample> waves;       // when asked for
 };
 
 // The whole calculation. For an exact curve each error is its convergence
@@ -88,6 +103,10 @@ table spectrum_table_for_people(const std::vector<spectrum_value>& values);
 // The levels as a table: molecule, v, J, energy (cm^-1 above the atoms),
 // error, inner and outer turning points (angstrom), flag.
 table levels_table(const std::vector<level>& levels);
+
+// The sampled wave functions as a table: molecule, v, energy (the level's),
+// s (angstrom), potential (cm^-1 above the atoms), density (|psi|^2, 1/angstrom).
+table waves_table(const std::vector<wave_sample>& waves);
 
 // The fit's residuals as a table: s, energy, error, fitted, residual (A, eV).
 table residuals_table(const std::vector<curve_point>& points, const std::vector<double>& residuals);

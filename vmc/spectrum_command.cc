@@ -26,6 +26,7 @@ struct spectrum_texts {
   std::string output = "vmc-spectrum.tsv";
   std::string levels;
   std::string residuals;
+  std::string waves;
 };
 
 spectrum_settings checked(const spectrum_texts& t) {
@@ -51,6 +52,7 @@ spectrum_settings checked(const spectrum_texts& t) {
   s.step = static_cast<double>(step);
   s.seed = static_cast<std::uint64_t>(parse_seed("--seed", t.seed));
   s.all_levels = !t.levels.empty();
+  s.wave_functions = !t.waves.empty();
   if (t.output.empty()) throw usage_error("--output: expected a file name; got \"\"");
   return s;
 }
@@ -90,6 +92,7 @@ int run(const spectrum_texts& texts, const ranks& job) {
           }
         }
         if (!texts.levels.empty()) write_table(texts.levels, levels_table(result.levels));
+        if (!texts.waves.empty()) write_table(texts.waves, waves_table(result.waves));
         if (!texts.residuals.empty()) {
           if (!result.fit) {
             std::fprintf(stderr, "vmc spectrum: %s has no errors, so it is interpolated, not "
@@ -119,7 +122,9 @@ std::function<int()> add_spectrum_command(CLI::App& app, const ranks& job) {
       "CODATA's angstrom and cm^-1, to compare with experiment.\n"
       "The table goes to --output, tab-separated, and to standard output, aligned;\n"
       "--levels writes every level of J = 0 and 1 (energy in cm^-1 above the atoms,\n"
-      "turning points in angstrom), --residuals the fit's residuals in eV.");
+      "turning points in angstrom), --residuals the fit's residuals in eV,\n"
+      "--wave-functions |psi|^2 (1/angstrom) of the five lowest levels of J = 0 with\n"
+      "the curve (cm^-1 above the atoms) for plot/spectrum-picture.");
   auto texts = std::make_shared<spectrum_texts>();
   spectrum->add_option("curve", texts->curve, "the energy curve, a table or the exact curve")
       ->required()
@@ -129,6 +134,9 @@ std::function<int()> add_spectrum_command(CLI::App& app, const ranks& job) {
   add_text_option(*spectrum, "--output", texts->output, "the table, tab-separated", "FILE");
   spectrum->add_option("--levels", texts->levels, "every level, tab-separated")->type_name("FILE");
   spectrum->add_option("--residuals", texts->residuals, "the fit's residuals, tab-separated")
+      ->type_name("FILE");
+  spectrum->add_option("--wave-functions", texts->waves,
+                       "|psi|^2 of the five lowest levels of J = 0, tab-separated")
       ->type_name("FILE");
   add_text_option(*spectrum, "--resamples", texts->resamples,
                   "redraws of a curve with errors, for the errors of its results", "N");

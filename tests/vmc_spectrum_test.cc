@@ -141,9 +141,6 @@ TEST(SpectrumCurveTable, ReadsColumnsByNameAndLeavesFlaggedRowsOut) {
 // samples, and their mean lies within the 95 % band of Student's t with 29
 // degrees of freedom (2.045 of its own errors) of the noiseless curve's value.
 TEST(SpectrumOfANoisyCurve, ItsErrorsAgreeWithTheSpreadOverDraws) {
-#ifndef NDEBUG
-  GTEST_SKIP() << "statistics over many fits run in optimised builds only";
-#endif
   const potential_curve exact = interpolated_curve(exact_points());
   constexpr int draws = 30;
   // (n - 1) s^2 / sigma^2 follows chi^2 with n - 1 = 29 degrees of freedom,

@@ -83,6 +83,17 @@ int run(const spectrum_texts& texts, const ranks& job) {
         });
         const spectrum_result result =
             run_spectrum(settings, terminal ? show_progress : std::function<void(int, int)>{});
+        // A form that misses the points by more than their errors makes its
+        // results' errors too small: say so.
+        if (result.fit) {
+          const double dof = static_cast<double>(settings.points.size()) - settings.terms;
+          if (result.fit->chi2 > 2.0 * dof) {
+            std::fprintf(stderr,
+                         "vmc spectrum: the fit misses the points by more than their errors "
+                         "(chi^2 = %.1f for %.0f degrees of freedom); the errors are too small\n",
+                         result.fit->chi2, dof);
+          }
+        }
         for (const spectrum_value& v : result.values) {
           if (v.extrapolated) {
             std::fprintf(stderr,

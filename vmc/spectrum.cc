@@ -120,6 +120,10 @@ level level_of(const std::string& name, const radial_equation& q, int v, double 
   return l;
 }
 
+// The quantities of every molecule on one curve, solved on a grid of the
+// given step; with `all_levels` every bound level of J = 0 and 1, with `look`
+// their turning points and whether they reach beyond the points, with
+// `waves` |psi|^2 of the lowest levels.
 analysis analyse(const potential_curve& c, const std::vector<molecule>& molecules, double step,
                  bool all_levels, bool look, bool waves = false) {
   const radial_grid g = grid_of(c, step);

@@ -61,7 +61,7 @@ double dispersion_slope(double r) {
 // the atoms feel their dispersion and an exchange energy that decays as
 // exp(-b R): with x(R) = E + 1 + dispersion the exchange part, b = -x'/x and
 // A = -x exp(b R) at rb. Where the curve does not allow that (x and x' of one
-// sign), b is 2, the decay of the overlap of two atoms' 1s clouds.
+// sign), b is 2, the decay of two atoms' exchange energy (their overlap squared).
 potential_curve continued(std::function<double(double)> e, std::function<double(double)> de,
                           double ra, double rb) {
   const double ea = e(ra), eb = e(rb);

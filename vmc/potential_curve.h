@@ -40,7 +40,7 @@ struct potential_curve {
 };
 
 // Exact points (at least four, R strictly increasing) joined by a natural
-// cubic spline; below the first point c/R + d and beyond the last
+// cubic spline of E - 1/R; below the first point c/R + d and beyond the last
 // -1 - A exp(-b R) - C6/R^6 - C8/R^8 - C10/R^10, each joined to the spline
 // in value and slope.
 potential_curve interpolated_curve(const std::vector<curve_point>& points);

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The pictures of vmc's tables: a scan with and without a vodik curve beside
 # it, the classic and optimised curves with the parameters, and the whole
-# story with diffusion Monte Carlo; each a real PNG. A file that is not the
+# story with diffusion Monte Carlo, the levels of vmc spectrum; each a real PNG. A file that is not the
 # right table is refused.
 #   vmc_picture_test.sh <vmc> <plot folder>
 set -euo pipefail
@@ -21,7 +21,10 @@ printf ' 0.5 -27.0\n 1.0 -29.5\n 1.5 -27.8\n' > energ.dat
   --equilibration 50 --output dmc.tsv >/dev/null
 "$plot/optimize-picture" optimize.tsv scan.tsv >/dev/null
 "$plot/story-picture" scan.tsv optimize.tsv dmc.tsv >/dev/null
-for f in with-vodik.png scan.png optimize.png dmc.png; do
+"$vmc" spectrum "$plot/h2-exact-curve.dat" --molecules H2,D2 --levels levels.tsv \
+  --wave-functions waves.tsv --output spectrum.tsv >/dev/null 2>&1
+"$plot/spectrum-picture" levels.tsv waves.tsv >/dev/null
+for f in with-vodik.png scan.png optimize.png dmc.png levels.png; do
   [ "$(head -c 8 "$f" | od -An -tx1 | tr -d ' \n')" = "89504e470d0a1a0a" ] || fail "$f is not a PNG"
   [ "$(wc -c < "$f")" -gt 15000 ] || fail "$f is nearly empty"
 done
@@ -48,4 +51,8 @@ cmp -s scan.png old.png || fail "a wrong call changed a picture"
 status=0
 "$plot/story-picture" scan.tsv scan.tsv dmc.tsv 2>err || status=$?
 [ "$status" = 1 ] && grep -q "not a vmc optimize table" err || fail "story-picture took a scan table for an optimize one"
+status=0
+"$plot/spectrum-picture" spectrum.tsv waves.tsv 2>err || status=$?
+[ "$status" = 1 ] && grep -q "not a table of vmc spectrum --levels" err ||
+  fail "spectrum-picture took the results table for the levels"
 echo ok

@@ -239,7 +239,13 @@ INSTANTIATE_TEST_SUITE_P(
                    "# a comment\r\ns\tbeta\ta\r\n"},
         bad_option{{"dmc", "--parameters", "t.tsv"}, "line 2, column a: expected a number from 0.1",
                    "s\tbeta\tionic_weight\ta\n0.74\t0.25\t1\t1e-45\n"},
-        bad_option{{"dmc", "--time-step", "0.5"}, "--time-step"}));
+        bad_option{{"dmc", "--time-step", "0.5"}, "--time-step"},
+        bad_option{{"spectrum"}, "curve is required"},
+        bad_option{{"spectrum", "c.tsv", "--molecules", "H2,T2"}, "--molecules"},
+        bad_option{{"spectrum", "c.tsv", "--molecules", "H2,H2"}, "--molecules"},
+        bad_option{{"spectrum", "c.tsv", "--step", "0.1"}, "--step"},
+        bad_option{{"spectrum", "c.tsv", "--resamples", "1"}, "--resamples"},
+        bad_option{{"spectrum", "c.tsv", "--terms", "0"}, "--terms"}));
 
 TEST(VmcHelp, AnswersOnEveryLevelAndGivesItsVersion) {
   temp_dir dir;
@@ -347,6 +353,34 @@ TEST(VmcOptimize, WritesOneRowPerSeparationInTheOrderGiven) {
   EXPECT_EQ(l[1].substr(0, 4), "1.5\t");
   EXPECT_EQ(l[2].substr(0, 5), "0.74\t");
   EXPECT_EQ(lines(r.out).size(), 3u);
+}
+
+// A spectrum of a table with errors and a flagged row: the row is left out
+// with a line naming it, and the results and the levels are written.
+TEST(VmcSpectrum, LeavesFlaggedRowsOutAndWritesItsTables) {
+  temp_dir dir;
+  // A Morse curve of H2's depth and width, with an error column, a column
+  // spectrum does not read, and a flag.
+  std::string table = "s\tenergy\terror\tsteps\tflag\n";
+  for (int k = 0; k <= 41; ++k) {
+    const double s = 0.45 + 0.05 * k, x = 1.0 - std::exp(-1.94 * (s - 0.7414));
+    table += std::to_string(s) + "\t" + std::to_string(-27.18989 - 4.75 + 4.75 * x * x) +
+             "\t0.002\t1000\t\n";
+  }
+  table += "0.77\t-40\t0.002\t1000\tnot converged\n";
+  write_file(dir / "t.tsv", table);
+  const testing::outcome r = vmc(dir, {"spectrum", "t.tsv", "--molecules", "H2", "--levels",
+                                       "levels.tsv", "--resamples", "10"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("vmc spectrum: t.tsv: s = 0.77: skipped, flagged \"not converged\"\n"),
+            std::string::npos)
+      << r.err;
+  const auto l = lines(read_file(dir / "vmc-spectrum.tsv"));
+  ASSERT_EQ(l.size(), 9u);
+  EXPECT_EQ(l[0], "molecule\tquantity\tvalue\terror\tunit\tflag");
+  EXPECT_EQ(l[3].substr(0, 6), "H2\tD0\t");
+  EXPECT_EQ(lines(read_file(dir / "levels.tsv"))[0],
+            "molecule\tv\tJ\tenergy\terror\tinner\touter\tflag");
 }
 
 TEST(VmcScan, AnUnwritableTableFailsBeforeTheWorkAndKeepsTheOldOne) {

@@ -15,6 +15,7 @@
 #include "vmc/optimize_command.h"
 #include "vmc/ranks.h"
 #include "vmc/scan_command.h"
+#include "vmc/spectrum_command.h"
 
 namespace {
 
@@ -27,6 +28,7 @@ int run(int argc, char** argv, const vmc::ranks& job) {
   const auto scan = vmc::add_scan_command(app, job);
   const auto optimize = vmc::add_optimize_command(app, job);
   const auto dmc = vmc::add_dmc_command(app, job);
+  const auto spectrum = vmc::add_spectrum_command(app, job);
   // Every rank reads the same command line; rank 0 alone says what is wrong.
   auto say = [&job](const std::string& line) {
     if (job.root()) std::fprintf(stderr, "%s\n", line.c_str());
@@ -38,7 +40,7 @@ int run(int argc, char** argv, const vmc::ranks& job) {
   }
   if (argc > 1 && argv[1][0] != '-' && !known) {
     say(std::string("vmc: unknown subcommand \"") + argv[1] +
-        "\"; expected scan, optimize or dmc (see vmc --help)");
+        "\"; expected scan, optimize, dmc or spectrum (see vmc --help)");
     return 2;
   }
   // The command as far as it was read: "vmc" or "vmc scan".
@@ -81,6 +83,7 @@ int run(int argc, char** argv, const vmc::ranks& job) {
   if (app.got_subcommand("scan")) return scan();
   if (app.got_subcommand("optimize")) return optimize();
   if (app.got_subcommand("dmc")) return dmc();
+  if (app.got_subcommand("spectrum")) return spectrum();
   return 2;
 }
 

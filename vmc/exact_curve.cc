@@ -6,6 +6,8 @@
 #include <iterator>
 #include <memory>
 
+#include "model/constants.h"
+
 namespace vmc {
 namespace {
 
@@ -79,13 +81,19 @@ constexpr point curve[] = {
     {3.073650, -27.220557},
     {3.179638, -27.212613}};
 
+// The protons' repulsion e^2/s, eV, with the model's e^2.
+double repulsion(double s) { return static_cast<double>(make_constants().e2) / s; }
+
 struct spline {
   std::array<double, std::size(curve)> s{}, energy{};
   std::unique_ptr<gsl_spline, decltype(&gsl_spline_free)> fit{nullptr, gsl_spline_free};
   spline() {
+    // The electronic energy E - e^2/s is smooth down to the united atom; a
+    // spline of E itself, with its steep 1/s wall, overshoots between the
+    // points there by up to eV.
     for (std::size_t i = 0; i < std::size(curve); ++i) {
       s[i] = curve[i].s;
-      energy[i] = curve[i].energy;
+      energy[i] = curve[i].energy - repulsion(curve[i].s);
     }
     fit.reset(gsl_spline_alloc(gsl_interp_cspline, std::size(curve)));
     gsl_spline_init(fit.get(), s.data(), energy.data(), std::size(curve));
@@ -100,7 +108,7 @@ std::optional<double> exact_energy_bound(double s) {
   if (s >= last.s) return last.energy;
   static const spline exact;
   // gsl_spline_eval without an accelerator keeps no state: safe from every thread.
-  return gsl_spline_eval(exact.fit.get(), s, nullptr);
+  return gsl_spline_eval(exact.fit.get(), s, nullptr) + repulsion(s);
 }
 
 }  // namespace vmc

@@ -111,7 +111,7 @@ TEST(Blocking, ASeriesShorterThanItsCorrelationIsNotConverged) {
 // 50 tau (where the best blocks are only a few tau long, and the plain
 // blocking error of any level is 10-30 % short) to 10^4 tau, the spread of
 // the means about the true mean 0 over many seeds, against the median error.
-// For 150 seeds that ratio lies within 0.87-1.13 with 99 % odds; a small
+// For 150 seeds that ratio lies within 0.87-1.13 with 97 % odds; a small
 // error estimated from few blocks has a median a few per cent below its
 // mean, so the band is 0.87-1.17.
 TEST(Blocking, ErrorsAreHonestForShortAndLongSeries) {

@@ -13,9 +13,10 @@
 // energies of independent runs scatter by as much as each run's error says.
 // For n runs with honest normal errors, spread / median error lies within
 // about 1 -+ 2 sqrt(1 / (2 (n - 1))) with 95 % odds: 0.78-1.22 for 40 runs,
-// 0.86-1.14 for 100. A few per cent more on the high side are allowed for
-// the median of an error estimated from a short series, which lies a little
-// below its mean.
+// 0.86-1.14 for 100. Errors estimated from short series scatter, and the
+// energies of short diffusion runs have heavier tails than a normal
+// distribution (batches of 40 seeds of one setting gave 0.99 to 1.45), so
+// the diffusion runs are held to 0.75-1.33 and the scans to 0.85-1.18.
 
 namespace vmc {
 namespace {

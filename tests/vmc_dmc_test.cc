@@ -50,6 +50,19 @@ TEST(Dmc, GivesTwoAtomsAtTenAngstromWhateverTheTrialFunction) {
   EXPECT_NEAR(r.energy, -27.19, 3.0 * r.error + 0.01) << r.error;
 }
 
+// The streams a run needs do not grow with its length: a copy takes over a
+// dead walker's generator, so 21 separations of 10^7 steps of 2000 walkers
+// fit in the generator's period, and only an absurd population does not.
+TEST(Dmc, LongRunsFitInTheGeneratorsPeriod) {
+  dmc_settings settings;
+  settings.separations.assign(21, 1.0f);
+  settings.steps = 10000000;
+  EXPECT_TRUE(dmc_fits_period(settings));
+  settings.walkers = 1000000;
+  settings.steps = 1000000000000;
+  EXPECT_FALSE(dmc_fits_period(settings));
+}
+
 TEST(Dmc, PopulationControlKeepsTheWalkersNearTheirTarget) {
   const dmc_row r = run_dmc(short_run(1.5f, {1.4, 0.26, 0.511}, 500, 4000), 0);
   EXPECT_NEAR(r.population_mean, 500.0, 25.0);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
 #include <stdexcept>
 
 #include "model/constants.h"
@@ -19,7 +20,7 @@ constexpr double feedback_steps = 50;              // population control: steps 
 constexpr double average_share = 0.01;             // running average of E: weight of a new step
 constexpr double lowest_population = 0.25;         // of the target: below it the run ends
 constexpr double highest_population = 4.0;         // of the target: above it the run ends
-constexpr std::uint64_t births_per_walker = 8;     // a step's copies at most, per target walker
+constexpr std::uint64_t streams_per_walker = 12;   // streams a separation hands out, per target walker
 
 // The local energy that weighs a walker, cut off around the best estimate of
 // the energy (Umrigar, Nightingale and Runge 1993): |S - E_best| <= E_cut with
@@ -41,9 +42,7 @@ double cut_local_energy(double eloc, double e_best, double e_cut) {
 }  // namespace
 
 std::uint64_t dmc_streams_per_separation(const dmc_settings& settings) {
-  const auto w = static_cast<std::uint64_t>(settings.walkers);
-  const auto total = static_cast<std::uint64_t>(settings.equilibration + settings.steps);
-  return 2 + w + births_per_walker * w * total;
+  return 2 + streams_per_walker * static_cast<std::uint64_t>(settings.walkers);
 }
 
 std::uint64_t dmc_draws_per_stream(const dmc_settings& settings) {
@@ -110,6 +109,14 @@ dmc_row run_dmc(const dmc_settings& settings, std::size_t index,
   double population_sum = 0, population_squares = 0, unweighted_sum = 0;
   std::vector<diffusion_move> done;
   std::vector<diffusion_walker> next;
+  // A copy beyond a walker's first takes the generator of a walker that
+  // died, in the order they died, where it stops drawing; only when none is
+  // left does it open the next stream of the separation. Every generator is
+  // drawn by one walker at a time, at most 8 deviates a step, so no stream is
+  // drawn twice, and the streams ever opened are at most the generators held
+  // at once: below 3 times the population, 12 W within the band.
+  std::deque<ecuyer> idle;
+  std::uint64_t streams = 2 + target_walkers;
 
   for (std::int64_t step = 0; step < total; ++step) {
     const std::int64_t n = static_cast<std::int64_t>(walkers.size());
@@ -124,9 +131,6 @@ dmc_row run_dmc(const dmc_settings& settings, std::size_t index,
     for (const diffusion_move& m : done) accepted += m.accepted;
     moves += n;
     const double tau_eff = tau * static_cast<double>(accepted) / static_cast<double>(moves);
-    std::uint64_t births = 0;
-    const std::uint64_t first_birth =
-        2 + target_walkers + births_per_walker * target_walkers * static_cast<std::uint64_t>(step);
     double sw = 0, swe = 0;
     next.clear();
     for (std::size_t k = 0; k < walkers.size(); ++k) {
@@ -147,9 +151,19 @@ dmc_row run_dmc(const dmc_settings& settings, std::size_t index,
       swe += w * after;
       const int copies = static_cast<int>(
           std::floor(std::fmin(w + walkers[k].g.next(), static_cast<double>(most_copies))));
+      if (copies == 0) idle.push_back(walkers[k].g);
       for (int copy = 0; copy < copies; ++copy) {
         next.push_back(walkers[k]);
-        if (copy > 0) next.back().g = stream(first_birth + births++);
+        if (copy == 0) continue;
+        if (!idle.empty()) {
+          next.back().g = idle.front();
+          idle.pop_front();
+        } else {
+          if (streams == 2 + streams_per_walker * target_walkers) {
+            throw std::logic_error("run_dmc: more streams than a population within its band needs");
+          }
+          next.back().g = stream(streams++);
+        }
       }
     }
     walkers.swap(next);

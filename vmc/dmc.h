@@ -39,12 +39,11 @@ struct dmc_row {
 };
 
 // The streams of one separation: the variational walk, the first sample, the
-// first walkers, and room for the copies of every step. A walker makes at
-// most two copies a step and the population is at most four times its
-// target W, so a step makes at most 8 W new walkers; the copy born k-th in
-// step j draws from stream 2 + W + 8 W j + k. Its stream follows from the
-// step and its place among the step's births alone: no pool runs out, however
-// long the run.
+// first W walkers (W the target population), and the copies'. A copy takes
+// over the generator of a walker that died before it (see dmc.cc), or else
+// the separation's next stream; a population within its band of 4 W never
+// holds more than 12 W generators at once, so 2 + 12 W streams serve a run
+// of any length.
 std::uint64_t dmc_streams_per_separation(const dmc_settings& settings);
 // The deviates one stream holds: the longest walk of one stream.
 std::uint64_t dmc_draws_per_stream(const dmc_settings& settings);

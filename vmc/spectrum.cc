@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <string>
 #include <map>
 #include <memory>
 #include <stdexcept>
@@ -215,6 +216,12 @@ spectrum_result rows_of(const analysis& a, const std::vector<molecule>& molecule
 }
 
 spectrum_result exact_spectrum(const spectrum_settings& s) {
+  // The convergence error drops every other point, which must still leave
+  // the four points a spline needs.
+  if (s.points.size() < 8) {
+    throw std::invalid_argument("a curve without errors needs at least eight points for its "
+                                "convergence error; found " + std::to_string(s.points.size()));
+  }
   const potential_curve curve = interpolated_curve(s.points);
   const analysis best =
       analyse(curve, s.molecules, 0.5 * s.step, s.all_levels, true, s.wave_functions);

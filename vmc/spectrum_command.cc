@@ -47,8 +47,12 @@ spectrum_settings checked(const spectrum_texts& t) {
   }
   s.resamples = static_cast<int>(parse_count("--resamples", t.resamples, 2, 100000, "such as 100"));
   s.terms = static_cast<int>(parse_count("--terms", t.terms, 1, 20, "such as 11"));
-  const float step = parse_real("--step", t.step, 0.0f, true);
-  if (step > 0.05f) throw usage_error("--step: expected a step of at most 0.05 bohr; got " + t.step);
+  // Below 1e-4 bohr the grid would take gigabytes; above 0.04 the shipped
+  // curve's wall is too steep for it.
+  const float step = parse_real("--step", t.step, 1e-4f, false);
+  if (step > 0.04f) {
+    throw usage_error("--step: expected a step from 1e-4 to 0.04 bohr; got " + t.step);
+  }
   s.step = static_cast<double>(step);
   s.seed = static_cast<std::uint64_t>(parse_seed("--seed", t.seed));
   s.all_levels = !t.levels.empty();

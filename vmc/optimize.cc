@@ -86,7 +86,17 @@ namespace {
 struct objective_data {
   const sample* smp;
   float s;
+  double most_lambda;  // the largest ionic weight this round's sample can judge
 };
+
+// A sample of ionic weight lambda holds ionic configurations in proportion
+// to about lambda^2: from one of a small lambda, far apart, it holds none,
+// reweighting then sees no cost in a larger lambda, and the simplex could
+// jump to any. A round therefore moves lambda at most to twice its sampled
+// value and 0.005 more; the next round, sampled there, judges the next step.
+double most_lambda_judged(double lambda) {
+  return std::min(search_bounds.lambda_high, 2.0 * lambda + 0.005);
+}
 
 // E(beta, lambda, a) from the sample; outside the allowed region, or where
 // the sample no longer represents the parameters, a value no minimum takes.
@@ -95,7 +105,7 @@ double objective(const gsl_vector* x, void* data) {
   const trial_parameters p{gsl_vector_get(x, 0), gsl_vector_get(x, 1), gsl_vector_get(x, 2)};
   constexpr parameter_bounds b = search_bounds;
   if (!(p.beta >= b.beta_low && p.beta <= b.beta_high && p.lambda >= b.lambda_low &&
-        p.lambda <= b.lambda_high && p.a >= b.a_low && p.a <= b.a_high)) {
+        p.lambda <= d.most_lambda && p.a >= b.a_low && p.a <= b.a_high)) {
     return refused;
   }
   const reweighted_estimate e = reweighted(*d.smp, trial_of(d.s, p));
@@ -106,7 +116,7 @@ double objective(const gsl_vector* x, void* data) {
 
 // The parameters of least reweighted energy near p, by the Nelder-Mead simplex.
 trial_parameters minimise(const sample& smp, float s, const trial_parameters& p) {
-  objective_data d{&smp, s};
+  objective_data d{&smp, s, most_lambda_judged(p.lambda)};
   gsl_multimin_function f{objective, 3, &d};
   gsl_vector* x = gsl_vector_alloc(3);
   gsl_vector* step = gsl_vector_alloc(3);
@@ -115,13 +125,16 @@ trial_parameters minimise(const sample& smp, float s, const trial_parameters& p)
   gsl_vector_set(x, 2, p.a);
   // The first simplex reaches from p towards the inside of the search's
   // bounds: a vertex outside them would leave that parameter unexplored.
+  // Where neither side has room for the whole length, the wider side's room.
   constexpr parameter_bounds b = search_bounds;
-  const auto inward = [](double x, double length, double high) {
-    return x + length <= high ? length : -length;
+  const auto inward = [](double x, double length, double low, double high) {
+    if (x + length <= high) return length;
+    if (x - length >= low) return -length;
+    return high - x >= x - low ? high - x : low - x;
   };
-  gsl_vector_set(step, 0, inward(p.beta, 0.2, b.beta_high));
-  gsl_vector_set(step, 1, inward(p.lambda, 0.1, b.lambda_high));
-  gsl_vector_set(step, 2, inward(p.a, 0.02, b.a_high));
+  gsl_vector_set(step, 0, inward(p.beta, 0.2, b.beta_low, b.beta_high));
+  gsl_vector_set(step, 1, inward(p.lambda, 0.1, b.lambda_low, d.most_lambda));
+  gsl_vector_set(step, 2, inward(p.a, 0.02, b.a_low, b.a_high));
   gsl_multimin_fminimizer* m = gsl_multimin_fminimizer_alloc(gsl_multimin_fminimizer_nmsimplex2, 3);
   gsl_multimin_fminimizer_set(m, &f, x, step);
   for (int i = 0; i < 400; ++i) {

@@ -126,6 +126,21 @@ TEST(Optimize, FindsTheBestParametersAndStaysAboveTheExactEnergy) {
   }
 }
 
+// Far apart the optimum is two atoms: an ionic weight near 0 and -27.19 eV.
+// A sample of a small ionic weight holds no ionic configurations, and a
+// search free to jump would land on larger ones, whose fresh walk then pays
+// for them (-26.74 eV at 5.4 A, flagged disagrees).
+TEST(Optimize, FarApartStaysWithTwoAtoms) {
+  optimize_settings settings;
+  settings.separations = {5.4f, 6.2f};
+  settings.steps = 1000000;
+  for (const optimize_row& r : run_optimize(settings)) {
+    EXPECT_LT(r.p.lambda, 0.03) << r.s;
+    EXPECT_NEAR(r.energy, -27.19, 0.01) << r.s;
+    EXPECT_TRUE(flags_of(r).empty()) << r.s << " " << flag_column(flags_of(r));
+  }
+}
+
 TEST(Optimize, IsTheSameOnOneThreadAndOnTwo) {
   optimize_settings settings;
   settings.separations = {0.6f, 1.0f, 1.8f};

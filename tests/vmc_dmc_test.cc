@@ -1,4 +1,5 @@
 #include "vmc/dmc.h"
+#include "vmc/sampling.h"
 
 #include <gtest/gtest.h>
 #include <omp.h>

@@ -8,6 +8,8 @@
 #include "model/constants.h"
 #include "random/streams.h"
 #include "stats/blocking.h"
+#include "vmc/parallel_tasks.h"
+#include "vmc/sampling.h"
 #include "vmc/scan.h"
 #include "walk/diffusion.h"
 #include "walk/start_configuration.h"
@@ -62,6 +64,8 @@ bool dmc_fits_period(const dmc_settings& settings) {
 
 dmc_row run_dmc(const dmc_settings& settings, std::size_t index,
                 const std::function<void(std::int64_t, std::int64_t)>& progress) {
+  validate(settings);
+  check_tasks({index}, settings.separations.size());
   const float s = settings.separations[index];
   const trial_parameters p = settings.parameters[index];
   const covalent_ionic_trial<float> t = trial_of(s, p);

@@ -6,7 +6,7 @@
 
 #include "output/table.h"
 #include "vmc/flags.h"
-#include "vmc/optimize.h"
+#include "vmc/trial_parameters.h"
 
 namespace vmc {
 
@@ -21,6 +21,11 @@ struct dmc_settings {
   // The trial function's parameters at each separation (beta, lambda, a).
   std::vector<trial_parameters> parameters;
 };
+
+// Throws usage_error with the line the command line prints for settings it
+// would refuse, naming the option ("--walkers: ..."); also when parameters
+// has not one row for each separation. run_dmc checks its settings so.
+void validate(const dmc_settings& settings);
 
 struct dmc_row {
   float s;

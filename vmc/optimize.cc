@@ -236,6 +236,8 @@ std::vector<optimize_row> run_optimize(const optimize_settings& settings,
 std::vector<optimize_row> run_optimize(const optimize_settings& settings,
                                        const std::vector<std::size_t>& tasks,
                                        const std::function<void(const optimize_round&)>& progress) {
+  validate(settings);
+  check_tasks(tasks, settings.separations.size());
   // An exception may not leave a critical section: the first one the
   // callback throws is kept, and thrown again once every thread has stopped.
   std::exception_ptr failure;

@@ -10,15 +10,10 @@
 #include "output/table.h"
 #include "random/ecuyer.h"
 #include "vmc/flags.h"
+#include "vmc/sampling.h"
+#include "vmc/trial_parameters.h"
 
 namespace vmc {
-
-// The free parameters of the covalent-ionic trial function.
-struct trial_parameters {
-  double beta;    // correlation parameter, 1/A
-  double lambda;  // ionic weight
-  double a;       // orbital length, A
-};
 
 struct optimize_settings {
   std::vector<float> separations;
@@ -30,6 +25,16 @@ struct optimize_settings {
   bool tune_step = true;       // each walk tunes its step to an acceptance near one half
   std::int32_t seed = 5465;
 };
+
+// Every thread keeps its sample in memory: every tenth configuration (28
+// bytes) of up to 8 times sample_steps steps, 2.2 GB at 1e8. The same bound
+// on every machine, so that the ranks of a job agree on it.
+inline constexpr std::int64_t most_sample_steps = 100000000;  // 1e8
+
+// Throws usage_error with the line the command line prints for settings it
+// would refuse, naming the option ("--sample-steps: ..."); returns for
+// settings a run takes. run_optimize checks its settings so.
+void validate(const optimize_settings& settings);
 
 // Where the search for parameters may go, chosen for what the trial
 // function means: beta, the inverse range of the electrons' correlation
@@ -64,37 +69,6 @@ struct optimize_row {
 // gaining when its rounds ran out, and a fresh walk more than four combined
 // errors from the optimiser's own estimate. Empty for a sound row.
 std::vector<flag> flags_of(const optimize_row& r);
-
-// A step size for trial function t that gives an acceptance near one half:
-// from `step`, ten stretches of 500 steps from start, each scaling the step
-// by its acceptance over one half (by 1/2 to 2). Draws from g; returns the
-// step and leaves start where the walk ends.
-float tuned_step(ecuyer& g, coords& start, const covalent_ionic_trial<float>& t, float step);
-
-// The covalent-ionic trial function at separation s with parameters p and
-// the model constants.
-covalent_ionic_trial<float> trial_of(float s, const trial_parameters& p);
-
-// Configurations sampled from psi^2 of some parameters, with psi there.
-struct sample {
-  std::vector<coords> r;
-  std::vector<float> psi;
-};
-
-// A walk of `steps` steps of t from start after `equilibration` unrecorded
-// ones (reflecting_step), drawing from g, keeping every tenth configuration.
-sample draw_sample(ecuyer& g, const coords& start, const covalent_ionic_trial<float>& t,
-                   float step_size, std::int64_t equilibration, std::int64_t steps);
-
-// The energy of trial function t estimated from a sample of another one by
-// reweighting, and the sample's effective size for t, (sum w)^2 / sum w^2, as
-// a fraction of its size (1 when t is the sampled function).
-struct reweighted_estimate {
-  double energy;     // eV
-  double variance;   // of the local energy, eV^2
-  double effective;  // fraction of the sample
-};
-reweighted_estimate reweighted(const sample& smp, const covalent_ionic_trial<float>& t);
 
 // What one round of the optimisation found, for progress lines.
 struct optimize_round {

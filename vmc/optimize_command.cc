@@ -13,8 +13,6 @@
 namespace vmc {
 namespace {
 
-constexpr std::int64_t most_sample_steps = 100000000;  // 1e8
-
 // The options as typed; checked only once the command line is complete.
 struct optimize_texts {
   std::string separations = "0.3:2.5:0.05";
@@ -33,9 +31,6 @@ optimize_settings checked(const optimize_texts& t) {
   s.separations = parse_separations("--separations", t.separations);
   s.steps = parse_count("--steps", t.steps, 2);
   s.equilibration = parse_count("--equilibration", t.equilibration, 0);
-  // Every thread keeps its sample in memory: every tenth configuration (28
-  // bytes) of up to 8 times --sample-steps steps, 2.2 GB at 1e8. The same
-  // bound on every machine, so that the ranks of a job agree on it.
   s.sample_steps = parse_count("--sample-steps", t.sample_steps, 1000, most_sample_steps,
                                "such as 100000 or 1e5");
   s.max_rounds = static_cast<int>(parse_count("--max-rounds", t.max_rounds, 1, 100, "such as 10"));
@@ -43,6 +38,7 @@ optimize_settings checked(const optimize_texts& t) {
   s.tune_step = t.step_size_option == nullptr || t.step_size_option->count() == 0;
   s.seed = parse_seed("--seed", t.seed);
   if (t.output.empty()) throw usage_error("--output: expected a file name; got \"\"");
+  validate(s);
   return s;
 }
 

@@ -145,4 +145,33 @@ std::int32_t parse_seed(std::string_view option, std::string_view text) {
   return static_cast<std::int32_t>(value);
 }
 
+void check_separations(std::string_view option, const std::vector<float>& separations) {
+  if (separations.empty()) refuse(option, separation_form, "");
+  if (separations.size() > most_separations) {
+    throw usage_error(std::string(option) + ": expected at most " + std::to_string(most_separations) +
+                      " separations; got " + std::to_string(separations.size()));
+  }
+  // The shortest text of a float reads back as that float, and as the
+  // separation typed (0.01f lies below 0.01 in double, "0.01" does not).
+  for (const float s : separations) parse_separations(option, text_of(s));
+}
+
+void check_count(std::string_view option, std::int64_t value, std::int64_t least, std::int64_t most,
+                 std::string_view example) {
+  parse_count(option, std::to_string(value), least, most, example);
+}
+
+void check_real(std::string_view option, float value, float least, bool strictly, float most) {
+  parse_real(option, text_of(value), least, strictly, most);
+}
+
+void check_seed(std::string_view option, std::int64_t seed) {
+  parse_seed(option, std::to_string(seed));
+}
+
+std::string typed_or(const typed_options& typed, std::string_view option, std::string value_text) {
+  const auto found = typed.find(option);
+  return found == typed.end() ? value_text : found->second;
+}
+
 }  // namespace vmc

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -72,5 +73,21 @@ trial_choice parse_trial(std::string_view beta, std::string_view ionic_weight,
 
 // A seed of the run's stream: a whole number from 1 to 2147483562.
 std::int32_t parse_seed(std::string_view option, std::string_view text);
+
+// The same checks of values that come as numbers (settings a program or the
+// Python module fills in): the same bounds and the same line as the readers
+// above, quoting the value's shortest text.
+void check_separations(std::string_view option, const std::vector<float>& separations);
+void check_count(std::string_view option, std::int64_t value, std::int64_t least,
+                 std::int64_t most = most_steps, std::string_view example = "such as 1000000 or 1e6");
+void check_real(std::string_view option, float value, float least, bool strictly,
+                float most = std::numeric_limits<float>::max());
+void check_seed(std::string_view option, std::int64_t seed);
+
+// The text each option was typed as, by its name ("--walkers"), for the
+// messages of checks that compare several settings; an option not in it is
+// quoted as its value's shortest text.
+using typed_options = std::map<std::string, std::string, std::less<>>;
+std::string typed_or(const typed_options& typed, std::string_view option, std::string value_text);
 
 }  // namespace vmc

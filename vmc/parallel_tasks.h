@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <exception>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace vmc {
@@ -11,6 +13,16 @@ inline std::vector<std::size_t> all_tasks(std::size_t n) {
   std::vector<std::size_t> tasks(n);
   for (std::size_t i = 0; i < n; ++i) tasks[i] = i;
   return tasks;
+}
+
+// Throws invalid_argument when a task is no index of the n separations.
+inline void check_tasks(const std::vector<std::size_t>& tasks, std::size_t n) {
+  for (const std::size_t task : tasks) {
+    if (task >= n) {
+      throw std::invalid_argument("task " + std::to_string(task) + ": there are " +
+                                  std::to_string(n) + " separations");
+    }
+  }
 }
 
 // rows[k] = run(tasks[k]) for every k, the tasks shared among OpenMP threads

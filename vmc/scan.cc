@@ -150,6 +150,8 @@ std::vector<scan_row> run_scan(const scan_settings& settings,
 
 std::vector<scan_row> run_scan(const scan_settings& settings, const std::vector<std::size_t>& tasks,
                                const std::function<void(std::size_t, std::size_t)>& done) {
+  validate(settings);
+  check_tasks(tasks, settings.separations.size());
   // The walks of the tasks in order, a separation's walkers together (walk j
   // is walker j mod W of task j / W), cut into groups of one lane group each.
   const std::uint64_t width = settings.lanes && settings.ionic_weight == 1.0f ? lane_width : 1;

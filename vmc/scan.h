@@ -8,11 +8,12 @@
 #include "random/ecuyer.h"
 #include "stats/energy_statistics.h"
 #include "vmc/flags.h"
+#include "vmc/options.h"
 #include "walk/metropolis.h"
 
 namespace vmc {
 
-// What a scan is asked to do; every value already checked.
+// What a scan is asked to do (validate checks it).
 struct scan_settings {
   std::vector<float> separations;     // A
   std::int64_t steps = 1000000;       // measured steps per separation, all its walkers together
@@ -30,6 +31,12 @@ struct scan_settings {
   // never see the ionic ones. Off, the walk is the classic programs' walk.
   bool reflections = true;
 };
+
+// Throws usage_error with the line the command line prints for settings it
+// would refuse, naming the option ("--walkers: ..."); returns for settings a
+// run takes. typed gives the text options were typed as, for the messages
+// that compare settings. run_scan checks its settings so.
+void validate(const scan_settings& settings, const typed_options& typed = {});
 
 // What one walk gives.
 struct scan_row {

@@ -34,22 +34,9 @@ scan_settings checked(const scan_texts& t) {
   s.steps = parse_count("--steps", t.steps, 2);
   s.equilibration = parse_count("--equilibration", t.equilibration, 0);
   s.walkers = parse_count("--walkers", t.walkers, 1);
-  if (s.walkers > s.steps) {
-    throw usage_error("--walkers: " + t.walkers + " walkers need at least as many --steps; got " +
-                      t.steps);
-  }
-  // Every walk keeps its statistics until it is merged, and every walk draws
-  // its own stretch of the generator's period (about 2.3e18 deviates).
-  const double walks = static_cast<double>(s.separations.size()) * static_cast<double>(s.walkers);
-  if (walks > 1e9) {
-    throw usage_error("--walkers: " + t.walkers + " walkers at " +
-                      std::to_string(s.separations.size()) +
-                      " separations make more than 10^9 walks");
-  }
-  if (walks * static_cast<double>(draws_per_walk(s)) > 2e18) {
-    throw usage_error("--steps: with --equilibration and --walkers, the run would draw more "
-                      "deviates than the generator's period (about 2.3e18) holds");
-  }
+  // What compares the counts, before the options that follow them.
+  const typed_options typed{{"--walkers", t.walkers}, {"--steps", t.steps}};
+  validate(s, typed);
   const trial_choice trial = parse_trial(t.beta, t.ionic_weight, t.orbital_length);
   s.beta = trial.beta;
   s.ionic_weight = trial.ionic_weight;
@@ -58,6 +45,7 @@ scan_settings checked(const scan_texts& t) {
   s.seed = parse_seed("--seed", t.seed);
   s.reflections = !t.no_reflections;
   if (t.output.empty()) throw usage_error("--output: expected a file name; got \"\"");
+  validate(s, typed);
   return s;
 }
 

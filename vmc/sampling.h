@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "model/covalent_ionic.h"
+#include "model/geometry.h"
+#include "random/ecuyer.h"
+
+// Configurations sampled from psi^2 of one trial function and what they tell
+// of another: the pieces optimize and dmc share.
+
+namespace vmc {
+
+// Configurations sampled from psi^2 of some parameters, with psi there.
+struct sample {
+  std::vector<coords> r;
+  std::vector<float> psi;
+};
+
+// A walk of `steps` steps of t from start after `equilibration` unrecorded
+// ones (reflecting_step), drawing from g, keeping every tenth configuration.
+sample draw_sample(ecuyer& g, const coords& start, const covalent_ionic_trial<float>& t,
+                   float step_size, std::int64_t equilibration, std::int64_t steps);
+
+// The energy of trial function t estimated from a sample of another one by
+// reweighting, and the sample's effective size for t, (sum w)^2 / sum w^2, as
+// a fraction of its size (1 when t is the sampled function).
+struct reweighted_estimate {
+  double energy;     // eV
+  double variance;   // of the local energy, eV^2
+  double effective;  // fraction of the sample
+};
+reweighted_estimate reweighted(const sample& smp, const covalent_ionic_trial<float>& t);
+
+// A step size for trial function t that gives an acceptance near one half:
+// from `step`, ten stretches of 500 steps from start, each scaling the step
+// by its acceptance over one half (by 1/2 to 2). Draws from g; returns the
+// step and leaves start where the walk ends.
+float tuned_step(ecuyer& g, coords& start, const covalent_ionic_trial<float>& t, float step);
+
+}  // namespace vmc

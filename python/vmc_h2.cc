@@ -332,6 +332,7 @@ py::object dmc(const py::object& separations, const py::object& time_step, const
     const std::vector<parameter_row> rows = parameter_rows(parameters);
     texts.push_back({"parameters", "(a table of " + std::to_string(rows.size()) + " rows)"});
     if (!from_option) {
+      s.separations.clear();
       for (const parameter_row& r : rows) {
         s.separations.push_back(r.s);
         s.parameters.push_back(r.p);

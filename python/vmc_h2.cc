@@ -149,7 +149,7 @@ py::dict provenance(const std::string& command, const std::vector<std::pair<std:
     settings[py::str(name)] = text;
     std::string option = name;
     for (char& c : option) c = c == '_' ? '-' : c;
-    line += " --" + option + " " + (text.empty() ? std::string("''") : text);
+    if (!text.empty()) line += " --" + option + " " + text;
   }
   py::dict d;
   d["program"] = "vmc_h2 " VMC_VERSION;
@@ -330,7 +330,7 @@ py::object dmc(const py::object& separations, const py::object& time_step, const
   s.seed = parse_seed("--seed", texts.back().second);
   if (given_parameters) {
     const std::vector<parameter_row> rows = parameter_rows(parameters);
-    texts.push_back({"parameters", "(a table of " + std::to_string(rows.size()) + " rows)"});
+    texts.push_back({"parameters", "TABLE-OF-" + std::to_string(rows.size()) + "-ROWS"});
     if (!from_option) {
       s.separations.clear();
       for (const parameter_row& r : rows) {

@@ -1,6 +1,6 @@
 """A small scan, optimize and dmc from Python, and the story picture.
 
-PYTHONPATH=build/release/python python3 docs/python-story.py   (about a minute)
+PYTHONPATH=build/release/python /usr/bin/python3 docs/python-story.py   (about 30 s)
 """
 import matplotlib
 

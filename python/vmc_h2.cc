@@ -159,10 +159,11 @@ py::dict provenance(const std::string& command, const std::vector<std::pair<std:
   return d;
 }
 
-void set_threads(const py::object& threads) {
-  if (threads.is_none()) return;
-  const std::int64_t n = parse_count("threads", text_of(threads), 1, 1024, "such as 2");
-  omp_set_num_threads(static_cast<int>(n));
+// The OpenMP threads of a call: threads when given, otherwise OpenMP's
+// default; set on the run's own thread, so that one call's choice stays its own.
+int threads_of(const py::object& threads) {
+  if (threads.is_none()) return omp_get_max_threads();
+  return static_cast<int>(parse_count("threads", text_of(threads), 1, 1024, "such as 2"));
 }
 
 py::object scan(const py::object& separations, const py::object& steps, const py::object& equilibration,
@@ -195,8 +196,7 @@ py::object scan(const py::object& separations, const py::object& steps, const py
   s.seed = parse_seed("--seed", t(8));
   s.reflections = !no_reflections;
   validate(s, typed);
-  set_threads(threads);
-  const int nthreads = omp_get_max_threads();
+  const int nthreads = threads_of(threads);
 
   auto failure = std::make_shared<std::exception_ptr>();
   auto stop = std::make_shared<stop_request>(false);
@@ -242,8 +242,7 @@ py::object optimize(const py::object& separations, const py::object& steps,
   texts.push_back({"seed", text_of(seed)});
   s.seed = parse_seed("--seed", texts.back().second);
   validate(s);
-  set_threads(threads);
-  const int nthreads = omp_get_max_threads();
+  const int nthreads = threads_of(threads);
 
   auto failure = std::make_shared<std::exception_ptr>();
   auto stop = std::make_shared<stop_request>(false);
@@ -365,8 +364,7 @@ py::object dmc(const py::object& separations, const py::object& time_step, const
     }
   }
   validate(s);
-  set_threads(threads);
-  const int nthreads = omp_get_max_threads();
+  const int nthreads = threads_of(threads);
 
   auto failure = std::make_shared<std::exception_ptr>();
   auto stop = std::make_shared<stop_request>(false);

@@ -64,6 +64,8 @@ def test_thread_count_changes_nothing():
     same(vmc_h2.scan(threads=1, **call), vmc_h2.scan(threads=2, **call))
     dmc = dict(walkers=1000, steps=20, equilibration=5)  # 1000 walkers: the steps run in parallel
     same(vmc_h2.dmc(threads=1, **dmc), vmc_h2.dmc(threads=2, **dmc))
+    with pytest.raises(ValueError, match="^threads: expected a whole number of at least 1"):
+        vmc_h2.scan(threads=0)
 
 
 # The command's own lines for the same refusals.

@@ -198,6 +198,8 @@ INSTANTIATE_TEST_SUITE_P(
         bad_option{{"scan", "--steps", "1.5"}, "--steps"},
         bad_option{{"scan", "--equilibration", "-1"}, "--equilibration"},
         bad_option{{"scan", "--walkers", "0"}, "--walkers"},
+        bad_option{{"scan", "--walkers", "1e2", "--steps", "1e1"},
+                   "vmc scan: --walkers: 1e2 walkers need at least as many --steps; got 1e1"},
         bad_option{{"scan", "--walkers", "9", "--steps", "8"}, "--walkers"},
         bad_option{{"scan", "--walkers", "1e9", "--steps", "1e12"}, "--walkers"},
         bad_option{{"scan", "--separations", "0.1:1000:0.1", "--walkers", "100", "--equilibration",

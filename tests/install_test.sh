@@ -65,7 +65,11 @@ int main() {
   return 0;
 }
 CODE
+# Built with the build's own flags: libraries built with the sanitizers need
+# their runtime in the program that links them.
+cache() { sed -n "s/^$1:STRING=//p" "$build/CMakeCache.txt"; }
 cmake -S "$app" -B "$app/build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$prefix" \
+  -DCMAKE_CXX_FLAGS="$(cache CMAKE_CXX_FLAGS)" -DCMAKE_EXE_LINKER_FLAGS="$(cache CMAKE_EXE_LINKER_FLAGS)" \
   >"$app/log" 2>&1 || { cat "$app/log" >&2; fail "the outside project does not configure"; }
 cmake --build "$app/build" >"$app/log" 2>&1 || { cat "$app/log" >&2; fail "the outside project does not build"; }
 status=0

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cmath>
+
+// The operations the model's templated formulas (model/covalent_ionic-inl.h,
+// walk/normal-inl.h) are written with, for the scalar number types; the
+// vector lanes (lanes/number-inl.h) define the same names for their vectors,
+// so that one text of a formula serves both, operation for operation.
+
+namespace vmc {
+
+// The model's exponential: for float, exp in double rounded once to float,
+// which the lanes compute to the bit (lanes/exp-inl.h).
+inline float model_exp(float x) { return static_cast<float>(std::exp(static_cast<double>(x))); }
+inline double model_exp(double x) { return std::exp(x); }
+
+// Exactly rounded, in scalar and vector units alike.
+inline float square_root(float x) { return std::sqrt(x); }
+inline double square_root(double x) { return std::sqrt(x); }
+inline double floor_of(double x) { return std::floor(x); }
+
+// a where m holds, b where not (a vector's mask chooses lane by lane).
+inline double if_then_else(bool m, double a, double b) { return m ? a : b; }
+
+}  // namespace vmc

@@ -12,6 +12,7 @@
 
 #include "hwy/highway.h"
 #include "lanes/exp-inl.h"
+#include "lanes/generator-inl.h"
 #include "lanes/lane_walk.h"
 
 HWY_BEFORE_NAMESPACE();
@@ -26,45 +27,6 @@ using DD = hn::CappedTag<double, lane_width>;
 using DF = hn::Rebind<float, DD>;
 using VF = hn::Vec<DF>;
 using VD = hn::Vec<DD>;
-
-// One component of L'Ecuyer's generator, x -> a x mod m, in double lanes,
-// equal to Schrage's decomposition for every x in 0 ... m - 1. The product
-// p = a x is below 2^47, so exact. The quotient p (1/m), with 1/m rounded,
-// is within 2^-36 of p/m (relative error below 2^-52 on a value below
-// 2^15.4), while p/m, for x > 0, lies at least 1/m > 2^-31 from an integer
-// (m is prime and a, x < m); so its floor is the exact quotient, and
-// p - q m, exact too, is the residue.
-struct component {
-  VD a, m, inv_m;
-  HWY_INLINE VD step(VD x) const {
-    const VD p = hn::Mul(a, x);
-    const VD q = hn::Floor(hn::Mul(p, inv_m));
-    return hn::Sub(p, hn::Mul(q, m));
-  }
-};
-
-// The generators of one vector of lanes.
-struct lane_generator {
-  component c1, c2;
-  VD x1, x2;
-
-  // The next deviate of every lane: both components step, their difference
-  // (plus m1 - 1 when below 1) is rounded to float and scaled by 2^-31 in float.
-  HWY_INLINE VF next() {
-    const DF df;
-    const DD dd;
-    x1 = c1.step(x1);
-    x2 = c2.step(x2);
-    VD z = hn::Sub(x1, x2);
-    z = hn::IfThenElse(hn::Lt(z, hn::Set(dd, 1.0)), hn::Add(z, hn::Set(dd, 2147483562.0)), z);
-    return hn::Mul(hn::DemoteTo(df, z), hn::Set(df, 4.656613e-10f));
-  }
-};
-
-HWY_INLINE component make_component(double a, double m) {
-  const DD dd;
-  return {hn::Set(dd, a), hn::Set(dd, m), hn::Set(dd, 1.0 / m)};
-}
 
 HWY_INLINE VF dist(VF dx, VF dy, VF dz) {
   return hn::Sqrt(hn::Add(hn::Add(hn::Mul(dx, dx), hn::Mul(dy, dy)), hn::Mul(dz, dz)));
@@ -202,8 +164,7 @@ HWY_INLINE void walk_vector(lane_walkers& w, std::size_t base, std::int64_t step
                             lane_steps* out, lane_statistics* stats) {
   const DF df;
   const DD dd;
-  lane_generator g{make_component(40014.0, 2147483563.0), make_component(40692.0, 2147483399.0),
-                   hn::LoadU(dd, w.ix1 + base), hn::LoadU(dd, w.ix2 + base)};
+  lane_generator<DD> g(dd, hn::LoadU(dd, w.ix1 + base), hn::LoadU(dd, w.ix2 + base));
   const lane_trial t{hn::LoadU(df, w.s + base),    hn::LoadU(df, w.a + base),
                      hn::LoadU(df, w.alfa + base), hn::LoadU(df, w.beta + base),
                      hn::LoadU(df, w.e2 + base),   hn::LoadU(df, w.hbm + base),
@@ -273,8 +234,8 @@ void WalkLanes(lane_walkers& w, std::int64_t steps, lane_steps* out, lane_statis
 
 void StepComponentLanes(const double* x, double* y, std::size_t n, int which) {
   const DD dd;
-  const component c = which == 1 ? make_component(40014.0, 2147483563.0)
-                                 : make_component(40692.0, 2147483399.0);
+  const component<DD> c = which == 1 ? make_component(dd, 40014.0, 2147483563.0)
+                                     : make_component(dd, 40692.0, 2147483399.0);
   const std::size_t lanes = hn::Lanes(dd);
   std::size_t i = 0;
   for (; i + lanes <= n; i += lanes) hn::StoreU(c.step(hn::LoadU(dd, x + i)), dd, y + i);
@@ -314,13 +275,11 @@ HWY_EXPORT(WalkLanes);
 HWY_EXPORT(ExpLanes);
 HWY_EXPORT(StepComponentLanes);
 
-namespace {
-
 // Test hook: VMC_LANE_TARGET=<name> (AVX3, AVX2, SSE4, ...) in the
 // environment restricts the dispatch to that target, so that whole programs
 // can be run on each one the machine has. Read once, before the first walk
 // or the first explicit restriction, which then overrides it.
-void target_from_environment() {
+void lane_target_from_environment() {
   static std::once_flag read;
   std::call_once(read, [] {
     const char* name = std::getenv("VMC_LANE_TARGET");
@@ -336,11 +295,9 @@ void target_from_environment() {
   });
 }
 
-}  // namespace
-
 void walk_lanes(lane_walkers& group, std::int64_t steps, lane_steps* out,
                 lane_statistics* stats) {
-  target_from_environment();
+  lane_target_from_environment();
   if (out != nullptr && steps > static_cast<std::int64_t>(out->capacity())) {
     throw std::length_error("walk_lanes: more steps than the record holds");
   }
@@ -409,7 +366,7 @@ std::vector<std::int64_t> lane_targets() { return hwy::SupportedAndGeneratedTarg
 const char* lane_target_name(std::int64_t target) { return hwy::TargetName(target); }
 
 void restrict_lane_target(std::int64_t target) {
-  target_from_environment();
+  lane_target_from_environment();
   hwy::SetSupportedTargetsForTest(target);
 }
 

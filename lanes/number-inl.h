@@ -86,6 +86,19 @@ template <class D>
 HWY_INLINE lane_number<D> floor_of(lane_number<D> x) {
   return lane_number<D>(hn::Floor(x.v));
 }
+// As split_exponent(double), lane by lane, with the same bit operations.
+template <class D>
+HWY_INLINE void split_exponent(lane_number<D> x, lane_number<D>& m, lane_number<D>& e) {
+  const D d;
+  const hn::RebindToUnsigned<D> du;
+  const auto b = hn::BitCast(du, x.v);
+  m.v = hn::BitCast(d, hn::Or(hn::And(b, hn::Set(du, 0x000FFFFFFFFFFFFFull)),
+                              hn::Set(du, 0x3FF0000000000000ull)));
+  const auto biased = hn::And(hn::ShiftRight<52>(b), hn::Set(du, 0x7FFull));
+  e.v = hn::Sub(hn::BitCast(d, hn::Or(biased, hn::Set(du, 0x4330000000000000ull))),
+                hn::Set(d, 4503599627371519.0));
+}
+
 // For float lanes: (float) exp((double) x), as model_exp(float).
 template <class D>
 HWY_INLINE lane_number<D> model_exp(lane_number<D> x) {

@@ -110,7 +110,6 @@ dmc_row run_dmc(const dmc_settings& settings, std::size_t index,
   blocking series;
   double population_sum = 0, population_squares = 0, unweighted_sum = 0;
   std::vector<diffusion_move> done;
-  std::vector<double> weights;
   std::vector<diffusion_walker> next;
   // A copy beyond a walker's first takes the generator of a walker that
   // died, in the order they died, where it stops drawing; only when none is
@@ -141,21 +140,13 @@ dmc_row run_dmc(const dmc_settings& settings, std::size_t index,
     for (const diffusion_move& m : done) accepted += m.accepted;
     moves += n;
     const double tau_eff = tau * static_cast<double>(accepted) / static_cast<double>(moves);
-    // Each walker's weight depends on its own move alone: shared by threads too.
-    weights.resize(walkers.size());
-#pragma omp parallel for schedule(static) if (n >= 1000)
-    for (std::int64_t k = 0; k < n; ++k) {
-      const diffusion_move& m = done[static_cast<std::size_t>(k)];
-      const double before = cut_local_energy(m.eloc_before, e_average, e_cut);
-      const double after = cut_local_energy(m.eloc_after, e_average, e_cut);
-      weights[static_cast<std::size_t>(k)] = std::exp(-tau_eff * (0.5 * (before + after) - e_trial));
-    }
     double sw = 0, swe = 0;
     next.clear();
     for (std::size_t k = 0; k < walkers.size(); ++k) {
       const diffusion_move& m = done[k];
+      const double before = cut_local_energy(m.eloc_before, e_average, e_cut);
       const double after = cut_local_energy(m.eloc_after, e_average, e_cut);
-      const double w = weights[k];
+      const double w = std::exp(-tau_eff * (0.5 * (before + after) - e_trial));
       if (!std::isfinite(w)) stop(s, step + 1, "a walker's weight is not finite");
       // The step's weight multiplies the local energy where the walker now
       // stands: after branching the walkers are distributed as f = psi_T phi,

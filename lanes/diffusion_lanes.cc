@@ -22,9 +22,13 @@ namespace vmc {
 namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
-// The model's formulas over lane numbers.
+// The model's formulas over lane numbers, inlined into the step.
+#undef VMC_FORMULA_INLINE
+#define VMC_FORMULA_INLINE HWY_INLINE
 #include "model/covalent_ionic-inl.h"
 #include "walk/normal-inl.h"
+#undef VMC_FORMULA_INLINE
+#define VMC_FORMULA_INLINE inline
 
 namespace {
 
@@ -110,14 +114,13 @@ HWY_INLINE void test(group& g, std::size_t base, D hbm_tau) {
   }
   const D psi = widen_at(g.next_psi + base);
   const D ratio = psi / widen_at(g.psi + base);
-  const D log_accept =
-      D(2.0) * exact_log(D(hn::Abs(ratio.v))) + (forward - backward) / (D(2.0) * hbm_tau);
+  const D green = (forward - backward) / (D(2.0) * hbm_tau);
   const D u = widen(gen.next());
   const D eloc = widen_at(g.next_eloc + base);
   // A trial where psi vanishes or the local energy is not finite is refused.
   const auto accepted =
       hn::And(hn::And(hn::Gt(psi.v, hn::Zero(dd)), hn::Lt(hn::Abs(eloc.v), hn::Set(dd, HUGE_VAL))),
-              hn::Lt(exact_log(u).v, log_accept.v));
+              hn::Lt(exact_log(u / (ratio * ratio)).v, green.v));
   hn::StoreU(hn::IfThenElseZero(accepted, hn::Set(dd, 1.0)), dd, g.accepted + base);
   hn::StoreU(gen.x1, dd, g.ix1 + base);
   hn::StoreU(gen.x2, dd, g.ix2 + base);

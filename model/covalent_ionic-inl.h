@@ -9,7 +9,7 @@
 // lanes' copies must not find the scalar ones through the argument types.
 
 template <class T>
-covalent_ionic_parts<T> parts_of(const std::array<T, 6>& r, const covalent_ionic_trial<T>& t) {
+VMC_FORMULA_INLINE covalent_ionic_parts<T> parts_of(const std::array<T, 6>& r, const covalent_ionic_trial<T>& t) {
   covalent_ionic_parts<T> p;
   const T half = t.s / T(2);
   auto unit = [](T dx, T dy, T dz, T& length) {
@@ -35,13 +35,13 @@ covalent_ionic_parts<T> parts_of(const std::array<T, 6>& r, const covalent_ionic
 }
 
 template <class T>
-T correlation_factor(T r12, const covalent_ionic_trial<T>& t) {
+VMC_FORMULA_INLINE T correlation_factor(T r12, const covalent_ionic_trial<T>& t) {
   return model_exp(r12 / (t.alfa * (T(1) + t.beta * r12)));
 }
 
 // psi of configuration r (not normalised).
 template <class T>
-T phi(const std::array<T, 6>& r, const covalent_ionic_trial<T>& t) {
+VMC_FORMULA_INLINE T phi(const std::array<T, 6>& r, const covalent_ionic_trial<T>& t) {
   const covalent_ionic_parts<T> p = (parts_of)(r, t);
   return p.phi * (correlation_factor)(p.r12, t);
 }
@@ -75,7 +75,7 @@ T phi(const std::array<T, 6>& r, const covalent_ionic_trial<T>& t) {
 //   grad_2 ln psi = -(c2l g2 e2l + c2r h2 e2r)/(a Phi) - u' e12,
 // the drift (quantum force over two) of a diffusion walk.
 template <class T>
-covalent_ionic_evaluation<T> evaluate_covalent_ionic(const std::array<T, 6>& r,
+VMC_FORMULA_INLINE covalent_ionic_evaluation<T> evaluate_covalent_ionic(const std::array<T, 6>& r,
                                                      const covalent_ionic_trial<T>& t) {
   const covalent_ionic_parts<T> p = (parts_of)(r, t);
   const T ia = T(1) / t.a;

@@ -9,6 +9,12 @@
 // vector lanes (lanes/number-inl.h) define the same names for their vectors,
 // so that one text of a formula serves both, operation for operation.
 
+// How the templated formulas are declared: plain inline functions for the
+// scalar types; the lanes define it to force inlining into their loops.
+#ifndef VMC_FORMULA_INLINE
+#define VMC_FORMULA_INLINE inline
+#endif
+
 namespace vmc {
 
 // The model's exponential: for float, exp in double rounded once to float,

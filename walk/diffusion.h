@@ -85,11 +85,12 @@ inline diffusion_move diffusion_step(diffusion_walker& w, const covalent_ionic_t
     backward += b * b;
   }
   const double ratio = static_cast<double>(e.psi) / static_cast<double>(w.psi);
-  const double log_accept =
-      2.0 * exact_log(std::fabs(ratio)) + (forward - backward) / (2.0 * hbm_tau);
   const double u = w.g.next();
+  // Accepted when ln u < ln ratio^2 + (forward - backward) / (2 hbm tau), with
+  // one logarithm: ln(u / ratio^2) against the Green's functions' term.
   // A trial where psi vanishes or the local energy is not finite is refused.
-  const bool accepted = e.psi > 0.0f && std::isfinite(e.eloc) && exact_log(u) < log_accept;
+  const bool accepted = e.psi > 0.0f && std::isfinite(e.eloc) &&
+                        exact_log(u / (ratio * ratio)) < (forward - backward) / (2.0 * hbm_tau);
   const float before = w.eloc;
   if (accepted) {
     w.r = next;

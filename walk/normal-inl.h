@@ -37,8 +37,8 @@ constexpr normal_constants make_normal_constants() {
 // Within a few ulps of ln x for every normal x; 0 gives -infinity,
 // +infinity itself, a negative x or NaN gives NaN.
 template <class T>
-T exact_log(T x) {
-  constexpr normal_constants c = make_normal_constants();
+VMC_FORMULA_INLINE T exact_log(T x) {
+  static constexpr normal_constants c = make_normal_constants();
   T m, e;
   split_exponent(x, m, e);
   const auto past = m > T(1.4142135623730951);
@@ -46,8 +46,15 @@ T exact_log(T x) {
   e = if_then_else(past, e + T(1), e);
   const T f = (m - T(1)) / (m + T(1));
   const T s = f * f;
-  T p = T(c.inverse[23]);
-  for (int n = 21; n >= 3; n -= 2) p = p * s + T(c.inverse[n]);
+  // 1/3 + s/5 + ... + s^10/23 in Estrin's order: pairs, then pairs of pairs,
+  // a short chain of dependent operations.
+  const T s2 = s * s;
+  const T s4 = s2 * s2;
+  const T a0 = T(c.inverse[3]) + T(c.inverse[5]) * s, a1 = T(c.inverse[7]) + T(c.inverse[9]) * s;
+  const T a2 = T(c.inverse[11]) + T(c.inverse[13]) * s, a3 = T(c.inverse[15]) + T(c.inverse[17]) * s;
+  const T a4 = T(c.inverse[19]) + T(c.inverse[21]) * s, a5 = T(c.inverse[23]);
+  const T b0 = a0 + s2 * a1, b1 = a2 + s2 * a3, b2 = a4 + s2 * a5;
+  const T p = (b0 + s4 * b1) + (s4 * s4) * b2;
   const T two_f = f + f;
   const T ln_m = two_f + two_f * (s * p);
   // ln 2 = ln2_high + ln2_low, ln2_high with 32 bits, so e ln2_high is exact.
@@ -64,14 +71,14 @@ T exact_log(T x) {
 // sin x to x^19 and of cos x to x^18 (the rest below 3e-19), and the
 // quadrant k mod 4 turns (cos x, sin x) by k quarter turns.
 template <class T>
-void cos_sin_two_pi(T u, T& cosine, T& sine) {
+VMC_FORMULA_INLINE void cos_sin_two_pi(T u, T& cosine, T& sine) {
   const T t = u * T(4);
   const T k = floor_of(t + T(0.5));
   const T x = (t - k) * T(1.5707963267948966);
   const T x2 = x * x;
   // sin x = x + x x^2 (-1/3! + x^2/5! - ... - x^16/19!),
   // cos x = 1 + x^2 (-1/2! + x^2/4! - ... - x^16/18!).
-  constexpr normal_constants c = make_normal_constants();
+  static constexpr normal_constants c = make_normal_constants();
   T sp = T(c.signed_inverse_factorial[19]);
   for (int n = 17; n >= 3; n -= 2) sp = sp * x2 + T(c.signed_inverse_factorial[n]);
   T cp = T(c.signed_inverse_factorial[18]);
@@ -88,7 +95,7 @@ void cos_sin_two_pi(T u, T& cosine, T& sine) {
 // Two standard normal deviates from two uniform ones in (0, 1] (Box and
 // Muller 1958): sqrt(-2 ln u1) (cos 2 pi u2, sin 2 pi u2).
 template <class T>
-void box_muller(T u1, T u2, T& z1, T& z2) {
+VMC_FORMULA_INLINE void box_muller(T u1, T u2, T& z1, T& z2) {
   const T radius = square_root(T(-2) * exact_log(u1));
   T c, s;
   cos_sin_two_pi(u2, c, s);

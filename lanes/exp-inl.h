@@ -55,6 +55,24 @@ HWY_INLINE hn::Vec<DF> ExpDoubleRounded(DF df, hn::Vec<DF> x) {
   return y;
 }
 
+// The same for float lanes of any tag DF of up to twice as many lanes as a
+// double vector of the target holds (eight floats on AVX2): the two halves
+// take the double exponential one after the other.
+template <class DF>
+HWY_INLINE hn::Vec<DF> ExpDoubleRoundedAnyWidth(DF df, hn::Vec<DF> x) {
+#if HWY_TARGET == HWY_SCALAR
+  return ExpDoubleRounded(df, x);
+#else
+  if constexpr (hn::MaxLanes(DF()) <= hn::MaxLanes(hn::ScalableTag<double>())) {
+    return ExpDoubleRounded(df, x);
+  } else {
+    const hn::Half<DF> dh;
+    return hn::Combine(df, ExpDoubleRounded(dh, hn::UpperHalf(dh, x)),
+                       ExpDoubleRounded(dh, hn::LowerHalf(dh, x)));
+  }
+#endif
+}
+
 }  // namespace HWY_NAMESPACE
 }  // namespace vmc
 HWY_AFTER_NAMESPACE();

@@ -12,6 +12,7 @@
 
 #include "hwy/highway.h"
 #include "lanes/exp-inl.h"
+#include "lanes/generator-inl.h"
 #include "lanes/lane_walk.h"
 
 HWY_BEFORE_NAMESPACE();
@@ -19,51 +20,35 @@ namespace vmc {
 namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
-// Up to lane_width lanes in one vector, as many as double lanes (the
-// generator's and the exponential's) the target has; on narrow targets the
-// group is walked as several vectors one after the other.
+// Up to lane_width float lanes in one vector: all eight on AVX2 and
+// AVX-512, four on 128-bit targets, where the group is walked as two vectors
+// one after the other. The generator and the exponential work in double
+// lanes; where a double vector holds half the float lanes (AVX2, 128-bit
+// targets) they take the two halves in turn.
 using DD = hn::CappedTag<double, lane_width>;
-using DF = hn::Rebind<float, DD>;
+using DF = hn::CappedTag<float, lane_width>;
 using VF = hn::Vec<DF>;
 using VD = hn::Vec<DD>;
+#if HWY_TARGET == HWY_SCALAR
+constexpr std::size_t halves = 1;
+#else
+constexpr std::size_t halves = hn::MaxLanes(DF()) > hn::MaxLanes(DD()) ? 2 : 1;
+#endif
 
-// One component of L'Ecuyer's generator, x -> a x mod m, in double lanes,
-// equal to Schrage's decomposition for every x in 0 ... m - 1. The product
-// p = a x is below 2^47, so exact. The quotient p (1/m), with 1/m rounded,
-// is within 2^-36 of p/m (relative error below 2^-52 on a value below
-// 2^15.4), while p/m, for x > 0, lies at least 1/m > 2^-31 from an integer
-// (m is prime and a, x < m); so its floor is the exact quotient, and
-// p - q m, exact too, is the residue.
-struct component {
-  VD a, m, inv_m;
-  HWY_INLINE VD step(VD x) const {
-    const VD p = hn::Mul(a, x);
-    const VD q = hn::Floor(hn::Mul(p, inv_m));
-    return hn::Sub(p, hn::Mul(q, m));
+// The next deviate of each lane of a float vector from the generators of one
+// double vector (low), or of two (low and high). A template, so that only
+// the form of this target is compiled.
+template <std::size_t H, class G>
+HWY_INLINE VF next_of(G& low, G& high) {
+  if constexpr (H == 1) {
+    (void)high;
+    return low.next();
+  } else {
+#if HWY_TARGET != HWY_SCALAR
+    const auto l = low.next();
+    return hn::Combine(DF(), high.next(), l);
+#endif
   }
-};
-
-// The generators of one vector of lanes.
-struct lane_generator {
-  component c1, c2;
-  VD x1, x2;
-
-  // The next deviate of every lane: both components step, their difference
-  // (plus m1 - 1 when below 1) is rounded to float and scaled by 2^-31 in float.
-  HWY_INLINE VF next() {
-    const DF df;
-    const DD dd;
-    x1 = c1.step(x1);
-    x2 = c2.step(x2);
-    VD z = hn::Sub(x1, x2);
-    z = hn::IfThenElse(hn::Lt(z, hn::Set(dd, 1.0)), hn::Add(z, hn::Set(dd, 2147483562.0)), z);
-    return hn::Mul(hn::DemoteTo(df, z), hn::Set(df, 4.656613e-10f));
-  }
-};
-
-HWY_INLINE component make_component(double a, double m) {
-  const DD dd;
-  return {hn::Set(dd, a), hn::Set(dd, m), hn::Set(dd, 1.0 / m)};
 }
 
 HWY_INLINE VF dist(VF dx, VF dy, VF dz) {
@@ -95,14 +80,14 @@ HWY_INLINE lane_evaluation evaluate(const VF (&r)[6], const lane_trial& t) {
   const VF r12 = dist(hn::Sub(x1, x2), hn::Sub(y1, y2), dz);
 
   // chi = exp(-r/a); fee = exp(r / (alfa ((beta r) + 1)))
-  const VF chi1l = ExpDoubleRounded(df, hn::Div(hn::Neg(r1l), t.a));
-  const VF chi1r = ExpDoubleRounded(df, hn::Div(hn::Neg(r1r), t.a));
-  const VF chi2l = ExpDoubleRounded(df, hn::Div(hn::Neg(r2l), t.a));
-  const VF chi2r = ExpDoubleRounded(df, hn::Div(hn::Neg(r2r), t.a));
+  const VF chi1l = ExpDoubleRoundedAnyWidth(df, hn::Div(hn::Neg(r1l), t.a));
+  const VF chi1r = ExpDoubleRoundedAnyWidth(df, hn::Div(hn::Neg(r1r), t.a));
+  const VF chi2l = ExpDoubleRoundedAnyWidth(df, hn::Div(hn::Neg(r2l), t.a));
+  const VF chi2r = ExpDoubleRoundedAnyWidth(df, hn::Div(hn::Neg(r2r), t.a));
   // 1 + beta r12, the same float in either order of the sum.
   const VF tt = hn::Add(one, hn::Mul(t.beta, r12));
   const VF tt2 = hn::Mul(tt, tt);
-  const VF f = ExpDoubleRounded(df, hn::Div(r12, hn::Mul(t.alfa, tt)));
+  const VF f = ExpDoubleRoundedAnyWidth(df, hn::Div(r12, hn::Mul(t.alfa, tt)));
 
   const VF r12dr1 = hn::Add(
       hn::Add(hn::Mul(hn::Sub(x1, x2), x1), hn::Mul(hn::Sub(y1, y2), y1)), hn::Mul(dz, z1));
@@ -198,12 +183,33 @@ HWY_INLINE void add_to_statistics(lane_statistics& s, std::size_t base, VD eloc,
   }
 }
 
+// One step of a float vector of lanes into the statistics: one double
+// vector of lanes from base, or two, the second from base_high.
+template <std::size_t H, class V>
+HWY_INLINE void add_step(lane_statistics& s, std::size_t base, std::size_t base_high, V eloc,
+                         V accepted) {
+  const DD dd;
+  if constexpr (H == 1) {
+    (void)base_high;
+    add_to_statistics(s, base, hn::PromoteTo(dd, eloc), hn::PromoteTo(dd, accepted));
+  } else {
+#if HWY_TARGET != HWY_SCALAR
+    const hn::Half<DF> dh;
+    add_to_statistics(s, base, hn::PromoteTo(dd, hn::LowerHalf(dh, eloc)),
+                      hn::PromoteTo(dd, hn::LowerHalf(dh, accepted)));
+    add_to_statistics(s, base_high, hn::PromoteTo(dd, hn::UpperHalf(dh, eloc)),
+                      hn::PromoteTo(dd, hn::UpperHalf(dh, accepted)));
+#endif
+  }
+}
+
 HWY_INLINE void walk_vector(lane_walkers& w, std::size_t base, std::int64_t steps,
                             lane_steps* out, lane_statistics* stats) {
   const DF df;
   const DD dd;
-  lane_generator g{make_component(40014.0, 2147483563.0), make_component(40692.0, 2147483399.0),
-                   hn::LoadU(dd, w.ix1 + base), hn::LoadU(dd, w.ix2 + base)};
+  const std::size_t base_high = halves == 2 ? base + hn::Lanes(dd) : base;
+  lane_generator<DD> low(dd, hn::LoadU(dd, w.ix1 + base), hn::LoadU(dd, w.ix2 + base));
+  lane_generator<DD> high(dd, hn::LoadU(dd, w.ix1 + base_high), hn::LoadU(dd, w.ix2 + base_high));
   const lane_trial t{hn::LoadU(df, w.s + base),    hn::LoadU(df, w.a + base),
                      hn::LoadU(df, w.alfa + base), hn::LoadU(df, w.beta + base),
                      hn::LoadU(df, w.e2 + base),   hn::LoadU(df, w.hbm + base),
@@ -221,7 +227,7 @@ HWY_INLINE void walk_vector(lane_walkers& w, std::size_t base, std::int64_t step
     // r + (2u - 1) g, coordinate by coordinate in the order x1 ... z2.
     VF trial[6];
     for (int i = 0; i < 6; ++i) {
-      trial[i] = hn::Add(r[i], hn::Mul(hn::Sub(hn::Mul(two, g.next()), one), gstep));
+      trial[i] = hn::Add(r[i], hn::Mul(hn::Sub(hn::Mul(two, next_of<halves>(low, high)), one), gstep));
     }
     const std::int64_t k = w.steps_done + j;
     if (w.reflect && k % 10 == 9) {
@@ -232,13 +238,12 @@ HWY_INLINE void walk_vector(lane_walkers& w, std::size_t base, std::int64_t step
     }
     const lane_evaluation at = evaluate(trial, t);
     const VF q = hn::Div(hn::Mul(at.psi, at.psi), hn::Mul(psi, psi));
-    const auto accepted = hn::Gt(q, g.next());
+    const auto accepted = hn::Gt(q, next_of<halves>(low, high));
     for (int i = 0; i < 6; ++i) r[i] = hn::IfThenElse(accepted, trial[i], r[i]);
     eloc = hn::IfThenElse(accepted, at.eloc, eloc);
     psi = hn::IfThenElse(accepted, at.psi, psi);
     if (stats != nullptr) {
-      add_to_statistics(*stats, base, hn::PromoteTo(dd, eloc),
-                        hn::PromoteTo(dd, hn::IfThenElseZero(accepted, one)));
+      add_step<halves>(*stats, base, base_high, eloc, hn::IfThenElseZero(accepted, one));
     }
     if (out != nullptr) {
       const std::size_t row = static_cast<std::size_t>(j) * lane_width + base;
@@ -258,13 +263,18 @@ HWY_INLINE void walk_vector(lane_walkers& w, std::size_t base, std::int64_t step
   for (int i = 0; i < 6; ++i) hn::StoreU(r[i], df, w.r[i] + base);
   hn::StoreU(eloc, df, w.eloc + base);
   hn::StoreU(psi, df, w.psi + base);
-  hn::StoreU(g.x1, dd, w.ix1 + base);
-  hn::StoreU(g.x2, dd, w.ix2 + base);
+  if (halves == 2) {
+    hn::StoreU(high.x1, dd, w.ix1 + base_high);
+    hn::StoreU(high.x2, dd, w.ix2 + base_high);
+  }
+  hn::StoreU(low.x1, dd, w.ix1 + base);
+  hn::StoreU(low.x2, dd, w.ix2 + base);
 }
 
 void WalkLanes(lane_walkers& w, std::int64_t steps, lane_steps* out, lane_statistics* stats) {
   const DF df;
-  if (stats != nullptr) stats->vector_lanes = hn::Lanes(df);
+  // The statistics go in double vectors, their counts at each one's first lane.
+  if (stats != nullptr) stats->vector_lanes = hn::Lanes(DD());
   for (std::size_t base = 0; base < lane_width; base += hn::Lanes(df)) {
     walk_vector(w, base, steps, out, stats);
   }
@@ -273,8 +283,8 @@ void WalkLanes(lane_walkers& w, std::int64_t steps, lane_steps* out, lane_statis
 
 void StepComponentLanes(const double* x, double* y, std::size_t n, int which) {
   const DD dd;
-  const component c = which == 1 ? make_component(40014.0, 2147483563.0)
-                                 : make_component(40692.0, 2147483399.0);
+  const component<DD> c = which == 1 ? make_component(dd, 40014.0, 2147483563.0)
+                                     : make_component(dd, 40692.0, 2147483399.0);
   const std::size_t lanes = hn::Lanes(dd);
   std::size_t i = 0;
   for (; i + lanes <= n; i += lanes) hn::StoreU(c.step(hn::LoadU(dd, x + i)), dd, y + i);
@@ -292,13 +302,13 @@ void ExpLanes(const float* x, float* y, std::size_t n) {
   const std::size_t lanes = hn::Lanes(df);
   std::size_t i = 0;
   for (; i + lanes <= n; i += lanes) {
-    hn::StoreU(ExpDoubleRounded(df, hn::LoadU(df, x + i)), df, y + i);
+    hn::StoreU(ExpDoubleRoundedAnyWidth(df, hn::LoadU(df, x + i)), df, y + i);
   }
   if (i < n) {
     HWY_ALIGN float xs[hn::MaxLanes(df)] = {};
     HWY_ALIGN float ys[hn::MaxLanes(df)];
     for (std::size_t k = i; k < n; ++k) xs[k - i] = x[k];
-    hn::Store(ExpDoubleRounded(df, hn::Load(df, xs)), df, ys);
+    hn::Store(ExpDoubleRoundedAnyWidth(df, hn::Load(df, xs)), df, ys);
     for (std::size_t k = i; k < n; ++k) y[k] = ys[k - i];
   }
 }
@@ -314,13 +324,11 @@ HWY_EXPORT(WalkLanes);
 HWY_EXPORT(ExpLanes);
 HWY_EXPORT(StepComponentLanes);
 
-namespace {
-
 // Test hook: VMC_LANE_TARGET=<name> (AVX3, AVX2, SSE4, ...) in the
 // environment restricts the dispatch to that target, so that whole programs
 // can be run on each one the machine has. Read once, before the first walk
 // or the first explicit restriction, which then overrides it.
-void target_from_environment() {
+void lane_target_from_environment() {
   static std::once_flag read;
   std::call_once(read, [] {
     const char* name = std::getenv("VMC_LANE_TARGET");
@@ -336,11 +344,9 @@ void target_from_environment() {
   });
 }
 
-}  // namespace
-
 void walk_lanes(lane_walkers& group, std::int64_t steps, lane_steps* out,
                 lane_statistics* stats) {
-  target_from_environment();
+  lane_target_from_environment();
   if (out != nullptr && steps > static_cast<std::int64_t>(out->capacity())) {
     throw std::length_error("walk_lanes: more steps than the record holds");
   }
@@ -409,7 +415,7 @@ std::vector<std::int64_t> lane_targets() { return hwy::SupportedAndGeneratedTarg
 const char* lane_target_name(std::int64_t target) { return hwy::TargetName(target); }
 
 void restrict_lane_target(std::int64_t target) {
-  target_from_environment();
+  lane_target_from_environment();
   hwy::SetSupportedTargetsForTest(target);
 }
 

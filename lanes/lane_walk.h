@@ -130,5 +130,8 @@ void step_component_lanes(const double* x, double* y, std::size_t n, int which);
 std::vector<std::int64_t> lane_targets();
 const char* lane_target_name(std::int64_t target);
 void restrict_lane_target(std::int64_t target);
+// Applies VMC_LANE_TARGET from the environment, once; every dispatch to the
+// lanes calls it first.
+void lane_target_from_environment();
 
 }  // namespace vmc

@@ -145,8 +145,8 @@ TEST(CovalentIonic, WeighsTheIonicArrangementsByLambda) {
   for (const double lambda : {0.0, 0.3, 1.0}) {
     const covalent_ionic_trial<double> t = trial(s, 0.53, 0.5, lambda);
     const double c = std::exp(-0.1 / 0.53);
-    EXPECT_NEAR(phi(both_left, t) / detail::correlation_factor(0.2, t), lambda * c * c, 1e-15);
-    EXPECT_NEAR(phi(one_each, t) / detail::correlation_factor(std::hypot(0.2, s), t), c * c,
+    EXPECT_NEAR(phi(both_left, t) / correlation_factor(0.2, t), lambda * c * c, 1e-15);
+    EXPECT_NEAR(phi(one_each, t) / correlation_factor(std::hypot(0.2, s), t), c * c,
                 1e-12);
   }
 }

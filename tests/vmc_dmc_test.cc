@@ -6,6 +6,7 @@
 
 #include <cmath>
 
+#include "lanes/lane_walk.h"
 #include "random/streams.h"
 #include "stats/blocking.h"
 #include "vmc/scan.h"
@@ -89,6 +90,44 @@ TEST(Dmc, IsTheSameOnOneThreadAndOnTwo) {
   EXPECT_EQ(one.substr(0, one.find('\n')),
             "s\ttime_step\twalkers\tsteps\tenergy\terror\tacceptance\tenergy_vmc\tbeta\t"
             "ionic_weight\ta\tpopulation_mean\tpopulation_spread\tflag");
+}
+
+// The walkers move in vector lanes; every target the machine runs, and one
+// thread or two sharing a population above the size where the step is
+// shared (1000 walkers), give the same table to the last digit.
+std::string dmc_table_text(const dmc_settings& settings) {
+  std::vector<dmc_row> rows;
+  for (std::size_t i = 0; i < settings.separations.size(); ++i) rows.push_back(run_dmc(settings, i));
+  return tab_separated(dmc_table(rows));
+}
+
+TEST(Dmc, IsTheSameOnEveryVectorTarget) {
+  dmc_settings settings = short_run(1.2f, {1.2, 0.5, 0.45}, 100, 300);
+  settings.separations = {1.2f, 0.5f};
+  settings.parameters = {{1.2, 0.5, 0.45}, {0.6, 0.8, 0.4}};
+  settings.equilibration = 100;
+  settings.vmc_steps = 10000;
+  std::string first;
+  for (const std::int64_t target : lane_targets()) {
+    restrict_lane_target(target);
+    const std::string text = dmc_table_text(settings);
+    if (first.empty()) first = text;
+    EXPECT_EQ(text, first) << lane_target_name(target);
+  }
+  restrict_lane_target(0);
+  EXPECT_GE(lane_targets().size(), 2u);
+}
+
+TEST(Dmc, IsTheSameOnOneThreadAndOnTwoSharingTheStep) {
+  dmc_settings settings = short_run(0.74f, optimised_074, 1203, 150);
+  settings.equilibration = 50;
+  settings.vmc_steps = 10000;
+  omp_set_num_threads(1);
+  const std::string one = dmc_table_text(settings);
+  omp_set_num_threads(2);
+  const std::string two = dmc_table_text(settings);
+  omp_set_num_threads(omp_get_num_procs());
+  EXPECT_EQ(one, two);
 }
 
 // Drift, diffusion and the acceptance test alone, with no weights and no

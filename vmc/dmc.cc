@@ -5,6 +5,8 @@
 #include <deque>
 #include <stdexcept>
 
+#include "lanes/diffusion_lanes.h"
+#include "lanes/lane_walk.h"
 #include "model/constants.h"
 #include "random/streams.h"
 #include "stats/blocking.h"
@@ -127,11 +129,18 @@ dmc_row run_dmc(const dmc_settings& settings, std::size_t index,
     if (stop_requested(stop)) throw run_stopped();
     const std::int64_t n = static_cast<std::int64_t>(walkers.size());
     done.resize(walkers.size());
-    // A step of a small population is too short to share: threads would wait
-    // on each other longer than they walk (and far longer on a busy machine).
+    // The walkers move in groups of lane_width, in vector lanes, each to the
+    // bit as diffusion_step would move it alone. A step of a small population
+    // is too short to share: threads would wait on each other longer than
+    // they walk (and far longer on a busy machine).
+    const auto width = static_cast<std::int64_t>(lane_width);
+    const std::int64_t groups = (n + width - 1) / width;
 #pragma omp parallel for schedule(static) if (n >= 1000)
-    for (std::int64_t k = 0; k < n; ++k) {
-      done[static_cast<std::size_t>(k)] = diffusion_step(walkers[static_cast<std::size_t>(k)], t, tau);
+    for (std::int64_t j = 0; j < groups; ++j) {
+      const auto first = static_cast<std::size_t>(j * width);
+      diffusion_step_lanes(walkers.data() + first,
+                           static_cast<std::size_t>(std::min(width, n - j * width)), t, tau,
+                           done.data() + first);
     }
     // Everything from here on runs in walker order.
     for (const diffusion_move& m : done) accepted += m.accepted;

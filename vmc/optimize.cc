@@ -7,6 +7,7 @@
 #include <exception>
 #include <stdexcept>
 
+#include "lanes/diffusion_lanes.h"
 #include "model/constants.h"
 #include "model/covalent_ionic.h"
 #include "model/orbital_length.h"
@@ -65,8 +66,15 @@ sample draw_sample(ecuyer& g, const coords& start, const covalent_ionic_trial<fl
 
 reweighted_estimate reweighted(const sample& smp, const covalent_ionic_trial<float>& t) {
   double sw = 0, sw2 = 0, swe = 0, swee = 0;
+  // The configurations are evaluated in vector lanes, a piece at a time, each
+  // to the bit as evaluate gives it; the sums run in sample order.
+  constexpr std::size_t piece = 1024;
+  std::vector<covalent_ionic_evaluation<float>> at(std::min(piece, smp.r.size()));
   for (std::size_t i = 0; i < smp.r.size(); ++i) {
-    const evaluation e = evaluate(smp.r[i], t);
+    if (i % piece == 0) {
+      evaluate_covalent_ionic_lanes(smp.r.data() + i, std::min(piece, smp.r.size() - i), t, at.data());
+    }
+    const covalent_ionic_evaluation<float>& e = at[i % piece];
     const double ratio = static_cast<double>(e.psi) / static_cast<double>(smp.psi[i]);
     const double w = ratio * ratio;
     // A configuration on a singular point has probability zero; it is left out.

@@ -2,11 +2,11 @@
 
 #include <array>
 #include <cmath>
-#include <numbers>
 
 #include "model/covalent_ionic.h"
 #include "model/geometry.h"
 #include "random/ecuyer.h"
+#include "walk/normal.h"
 
 // One step of importance-sampled diffusion Monte Carlo for one walker
 // (Reynolds, Ceperley, Alder and Lester 1982). With psi_T the trial function
@@ -48,20 +48,22 @@ struct diffusion_move {
   float eloc_after;   // E_L where the walker now is
 };
 
-// Six standard normal deviates from six uniform ones (Box-Muller), in double.
+// Six standard normal deviates from six uniform ones (Box-Muller), in
+// double, with the logarithm, cosine and sine of walk/normal-inl.h, which the
+// lanes compute to the bit.
 inline std::array<double, 6> normal_deviates(ecuyer& g) {
   std::array<double, 6> z;
   for (std::size_t i = 0; i < 6; i += 2) {
     const double u1 = g.next(), u2 = g.next();  // never 0
-    const double radius = std::sqrt(-2.0 * std::log(u1));
-    z[i] = radius * std::cos(2.0 * std::numbers::pi * u2);
-    z[i + 1] = radius * std::sin(2.0 * std::numbers::pi * u2);
+    box_muller(u1, u2, z[i], z[i + 1]);
   }
   return z;
 }
 
 // Moves w by one drift-diffusion step of tau with the acceptance test; draws
-// seven deviates from the walker's own stream.
+// seven deviates from the walker's own stream. diffusion_step_lanes
+// (lanes/diffusion_lanes.h) takes eight walkers at once and equals it to the
+// bit; this one is the reference its tests hold it to.
 inline diffusion_move diffusion_step(diffusion_walker& w, const covalent_ionic_trial<float>& t,
                                      double tau) {
   const double hbm_tau = static_cast<double>(t.hbm) * tau;
@@ -83,10 +85,12 @@ inline diffusion_move diffusion_step(diffusion_walker& w, const covalent_ionic_t
     backward += b * b;
   }
   const double ratio = static_cast<double>(e.psi) / static_cast<double>(w.psi);
-  const double log_accept = 2.0 * std::log(std::fabs(ratio)) + (forward - backward) / (2.0 * hbm_tau);
   const double u = w.g.next();
+  // Accepted when ln u < ln ratio^2 + (forward - backward) / (2 hbm tau), with
+  // one logarithm: ln(u / ratio^2) against the Green's functions' term.
   // A trial where psi vanishes or the local energy is not finite is refused.
-  const bool accepted = e.psi > 0.0f && std::isfinite(e.eloc) && std::log(u) < log_accept;
+  const bool accepted = e.psi > 0.0f && std::isfinite(e.eloc) &&
+                        exact_log(u / (ratio * ratio)) < (forward - backward) / (2.0 * hbm_tau);
   const float before = w.eloc;
   if (accepted) {
     w.r = next;

@@ -1,0 +1,278 @@
+// The diffusion step in lanes, compiled once for every Highway target and
+// dispatched at run time to the best one the processor has (or the one
+// VMC_LANE_TARGET names).
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "lanes/diffusion_lanes.cc"
+#include "hwy/foreach_target.h"  // IWYU pragma: keep
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <stdexcept>
+
+#include "hwy/highway.h"
+#include "lanes/diffusion_lanes.h"
+#include "lanes/generator-inl.h"
+#include "lanes/lane_walk.h"
+#include "lanes/number-inl.h"
+
+HWY_BEFORE_NAMESPACE();
+namespace vmc {
+namespace HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
+
+// The model's formulas over lane numbers, inlined into the step.
+#undef VMC_FORMULA_INLINE
+#define VMC_FORMULA_INLINE HWY_INLINE
+#include "model/covalent_ionic-inl.h"
+#include "walk/normal-inl.h"
+#undef VMC_FORMULA_INLINE
+#define VMC_FORMULA_INLINE inline
+
+namespace {
+
+// Float lanes at full width: eight in one vector on AVX2 and AVX-512 (four
+// on 128-bit targets, two vectors a group). The double work (the generator,
+// the deviates, the positions' sums, the acceptance) runs in double vectors
+// of as many lanes as the target has, with their own float lanes for the
+// deviates.
+using DF = hn::CappedTag<float, lane_width>;
+using DD = hn::CappedTag<double, lane_width>;
+using DFD = hn::Rebind<float, DD>;
+using F = lane_number<DF>;
+using D = lane_number<DD>;
+
+// A group gathered: each walker's state, the trial move and its evaluation.
+struct group {
+  alignas(64) float r[6][lane_width];
+  alignas(64) float drift[6][lane_width];
+  alignas(64) float psi[lane_width];
+  alignas(64) double ix1[lane_width];
+  alignas(64) double ix2[lane_width];
+  alignas(64) float next[6][lane_width];
+  alignas(64) float next_eloc[lane_width];
+  alignas(64) float next_psi[lane_width];
+  alignas(64) float next_drift[6][lane_width];
+  alignas(64) double accepted[lane_width];
+};
+
+template <class Tag>
+HWY_INLINE std::array<lane_number<Tag>, 6> load6(Tag d, const float (&x)[6][lane_width],
+                                                 std::size_t base) {
+  std::array<lane_number<Tag>, 6> out;
+  for (std::size_t i = 0; i < 6; ++i) out[i] = lane_number<Tag>(hn::LoadU(d, x[i] + base));
+  return out;
+}
+
+HWY_INLINE covalent_ionic_trial<F> broadcast(const covalent_ionic_trial<float>& t) {
+  return {F(t.s), F(t.a), F(t.alfa), F(t.beta), F(t.lambda), F(t.e2), F(t.hbm)};
+}
+
+HWY_INLINE D widen(hn::Vec<DFD> x) { return D(hn::PromoteTo(DD(), x)); }
+HWY_INLINE D widen_at(const float* p) { return widen(hn::LoadU(DFD(), p)); }
+
+// The six deviates of each lane and the trial positions, as diffusion_step
+// forms them: r + hbm tau v + sqrt(hbm tau) z in double, rounded to float.
+HWY_INLINE void propose(group& g, std::size_t base, D hbm_tau, D spread) {
+  const DD dd;
+  lane_generator<DD> gen(dd, hn::LoadU(dd, g.ix1 + base), hn::LoadU(dd, g.ix2 + base));
+  std::array<D, 6> z;
+  for (std::size_t i = 0; i < 6; i += 2) {
+    const D u1 = widen(gen.next());
+    const D u2 = widen(gen.next());
+    box_muller(u1, u2, z[i], z[i + 1]);
+  }
+  for (std::size_t i = 0; i < 6; ++i) {
+    const D sum = (widen_at(g.r[i] + base) + hbm_tau * widen_at(g.drift[i] + base)) + spread * z[i];
+    hn::StoreU(hn::DemoteTo(DFD(), sum.v), DFD(), g.next[i] + base);
+  }
+  hn::StoreU(gen.x1, dd, g.ix1 + base);
+  hn::StoreU(gen.x2, dd, g.ix2 + base);
+}
+
+HWY_INLINE void evaluate_at(group& g, std::size_t base, const covalent_ionic_trial<F>& t) {
+  const DF df;
+  const covalent_ionic_evaluation<F> e = (evaluate_covalent_ionic)(load6(df, g.next, base), t);
+  hn::StoreU(e.eloc.v, df, g.next_eloc + base);
+  hn::StoreU(e.psi.v, df, g.next_psi + base);
+  for (std::size_t i = 0; i < 6; ++i) hn::StoreU(e.grad_ln_psi[i].v, df, g.next_drift[i] + base);
+}
+
+// The acceptance test, as diffusion_step forms it; its deviate is drawn
+// whatever the move.
+HWY_INLINE void test(group& g, std::size_t base, D hbm_tau) {
+  const DD dd;
+  lane_generator<DD> gen(dd, hn::LoadU(dd, g.ix1 + base), hn::LoadU(dd, g.ix2 + base));
+  D forward(0.0), backward(0.0);
+  for (std::size_t i = 0; i < 6; ++i) {
+    const D to = widen_at(g.next[i] + base) - widen_at(g.r[i] + base);
+    const D f = to - hbm_tau * widen_at(g.drift[i] + base);
+    const D b = -to - hbm_tau * widen_at(g.next_drift[i] + base);
+    forward = forward + f * f;
+    backward = backward + b * b;
+  }
+  const D psi = widen_at(g.next_psi + base);
+  const D ratio = psi / widen_at(g.psi + base);
+  const D green = (forward - backward) / (D(2.0) * hbm_tau);
+  const D u = widen(gen.next());
+  const D eloc = widen_at(g.next_eloc + base);
+  // A trial where psi vanishes or the local energy is not finite is refused.
+  const auto accepted =
+      hn::And(hn::And(hn::Gt(psi.v, hn::Zero(dd)), hn::Lt(hn::Abs(eloc.v), hn::Set(dd, HUGE_VAL))),
+              hn::Lt(exact_log(u / (ratio * ratio)).v, green.v));
+  hn::StoreU(hn::IfThenElseZero(accepted, hn::Set(dd, 1.0)), dd, g.accepted + base);
+  hn::StoreU(gen.x1, dd, g.ix1 + base);
+  hn::StoreU(gen.x2, dd, g.ix2 + base);
+}
+
+}  // namespace
+
+void DiffusionStepLanes(diffusion_walker* w, std::size_t n, const covalent_ionic_trial<float>& t,
+                        double tau, diffusion_move* out) {
+  group g;
+  // Lanes past n hold copies of the first walker, walked and dropped.
+  for (std::size_t k = 0; k < lane_width; ++k) {
+    const diffusion_walker& x = w[k < n ? k : 0];
+    for (std::size_t i = 0; i < 6; ++i) {
+      g.r[i][k] = x.r[i];
+      g.drift[i][k] = x.drift[i];
+    }
+    g.psi[k] = x.psi;
+    g.ix1[k] = x.g.ix1;
+    g.ix2[k] = x.g.ix2;
+  }
+  const double hbm_tau_scalar = static_cast<double>(t.hbm) * tau;
+  const D hbm_tau(hbm_tau_scalar);
+  const D spread(std::sqrt(hbm_tau_scalar));
+  const covalent_ionic_trial<F> lanes_trial = broadcast(t);
+  const std::size_t doubles = hn::Lanes(DD()), floats = hn::Lanes(DF());
+  for (std::size_t base = 0; base < lane_width; base += doubles) propose(g, base, hbm_tau, spread);
+  for (std::size_t base = 0; base < lane_width; base += floats) evaluate_at(g, base, lanes_trial);
+  for (std::size_t base = 0; base < lane_width; base += doubles) test(g, base, hbm_tau);
+  for (std::size_t k = 0; k < n; ++k) {
+    diffusion_walker& x = w[k];
+    const bool accepted = g.accepted[k] != 0.0;
+    const float before = x.eloc;
+    if (accepted) {
+      for (std::size_t i = 0; i < 6; ++i) {
+        x.r[i] = g.next[i][k];
+        x.drift[i] = g.next_drift[i][k];
+      }
+      x.eloc = g.next_eloc[k];
+      x.psi = g.next_psi[k];
+    }
+    x.g = {static_cast<std::int32_t>(g.ix1[k]), static_cast<std::int32_t>(g.ix2[k])};
+    out[k] = {accepted, before, x.eloc};
+  }
+}
+
+void EvaluateCovalentIonicLanes(const coords* r, std::size_t n,
+                                const covalent_ionic_trial<float>& t,
+                                covalent_ionic_evaluation<float>* out) {
+  const DF df;
+  const std::size_t lanes = hn::Lanes(df);
+  const covalent_ionic_trial<F> lanes_trial = broadcast(t);
+  for (std::size_t first = 0; first < n; first += lanes) {
+    HWY_ALIGN float x[6][hn::MaxLanes(DF())];
+    HWY_ALIGN float eloc[hn::MaxLanes(DF())], psi[hn::MaxLanes(DF())];
+    HWY_ALIGN float grad[6][hn::MaxLanes(DF())];
+    for (std::size_t k = 0; k < lanes; ++k) {
+      const coords& c = r[std::min(first + k, n - 1)];
+      for (std::size_t i = 0; i < 6; ++i) x[i][k] = c[i];
+    }
+    std::array<F, 6> v;
+    for (std::size_t i = 0; i < 6; ++i) v[i] = F(hn::Load(df, x[i]));
+    const covalent_ionic_evaluation<F> e = (evaluate_covalent_ionic)(v, lanes_trial);
+    hn::Store(e.eloc.v, df, eloc);
+    hn::Store(e.psi.v, df, psi);
+    for (std::size_t i = 0; i < 6; ++i) hn::Store(e.grad_ln_psi[i].v, df, grad[i]);
+    for (std::size_t k = 0; k < lanes && first + k < n; ++k) {
+      covalent_ionic_evaluation<float>& o = out[first + k];
+      o.eloc = eloc[k];
+      o.psi = psi[k];
+      for (std::size_t i = 0; i < 6; ++i) o.grad_ln_psi[i] = grad[i][k];
+    }
+  }
+}
+
+void ExactLogLanes(const double* x, double* y, std::size_t n) {
+  const DD dd;
+  const std::size_t lanes = hn::Lanes(dd);
+  for (std::size_t first = 0; first < n; first += lanes) {
+    HWY_ALIGN double in[hn::MaxLanes(DD())], result[hn::MaxLanes(DD())];
+    for (std::size_t k = 0; k < lanes; ++k) in[k] = x[std::min(first + k, n - 1)];
+    hn::Store(exact_log(D(hn::Load(dd, in))).v, dd, result);
+    for (std::size_t k = 0; k < lanes && first + k < n; ++k) y[first + k] = result[k];
+  }
+}
+
+void BoxMullerLanes(const double* u1, const double* u2, double* z1, double* z2, std::size_t n) {
+  const DD dd;
+  const std::size_t lanes = hn::Lanes(dd);
+  for (std::size_t first = 0; first < n; first += lanes) {
+    HWY_ALIGN double a[hn::MaxLanes(DD())], b[hn::MaxLanes(DD())];
+    HWY_ALIGN double c[hn::MaxLanes(DD())], d[hn::MaxLanes(DD())];
+    for (std::size_t k = 0; k < lanes; ++k) {
+      a[k] = u1[std::min(first + k, n - 1)];
+      b[k] = u2[std::min(first + k, n - 1)];
+    }
+    D x, y;
+    box_muller(D(hn::Load(dd, a)), D(hn::Load(dd, b)), x, y);
+    hn::Store(x.v, dd, c);
+    hn::Store(y.v, dd, d);
+    for (std::size_t k = 0; k < lanes && first + k < n; ++k) {
+      z1[first + k] = c[k];
+      z2[first + k] = d[k];
+    }
+  }
+}
+
+}  // namespace HWY_NAMESPACE
+}  // namespace vmc
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace vmc {
+
+HWY_EXPORT(DiffusionStepLanes);
+HWY_EXPORT(EvaluateCovalentIonicLanes);
+HWY_EXPORT(ExactLogLanes);
+HWY_EXPORT(BoxMullerLanes);
+
+void diffusion_step_lanes(diffusion_walker* w, std::size_t n, const covalent_ionic_trial<float>& t,
+                          double tau, diffusion_move* out) {
+  if (n > lane_width) throw std::invalid_argument("diffusion_step_lanes: more walkers than lanes");
+  for (std::size_t k = 0; k < n; ++k) {
+    // The lanes step a x mod m, which Schrage's step equals only in 0 ... m - 1.
+    if (w[k].g.ix1 < 0 || w[k].g.ix1 >= 2147483563 || w[k].g.ix2 < 0 || w[k].g.ix2 >= 2147483399) {
+      throw std::invalid_argument("diffusion_step_lanes: a generator state outside 0 ... m - 1");
+    }
+  }
+  if (n == 0) return;
+  lane_target_from_environment();
+  HWY_DYNAMIC_DISPATCH(DiffusionStepLanes)(w, n, t, tau, out);
+}
+
+void evaluate_covalent_ionic_lanes(const coords* r, std::size_t n,
+                                   const covalent_ionic_trial<float>& t,
+                                   covalent_ionic_evaluation<float>* out) {
+  if (n == 0) return;
+  lane_target_from_environment();
+  HWY_DYNAMIC_DISPATCH(EvaluateCovalentIonicLanes)(r, n, t, out);
+}
+
+void exact_log_lanes(const double* x, double* y, std::size_t n) {
+  if (n == 0) return;
+  lane_target_from_environment();
+  HWY_DYNAMIC_DISPATCH(ExactLogLanes)(x, y, n);
+}
+
+void box_muller_lanes(const double* u1, const double* u2, double* z1, double* z2, std::size_t n) {
+  if (n == 0) return;
+  lane_target_from_environment();
+  HWY_DYNAMIC_DISPATCH(BoxMullerLanes)(u1, u2, z1, z2, n);
+}
+
+}  // namespace vmc
+#endif  // HWY_ONCE

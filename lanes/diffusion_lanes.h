@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstddef>
+
+#include "model/covalent_ionic.h"
+#include "walk/diffusion.h"
+
+// The diffusion step and the covalent-ionic trial function in vector lanes:
+// eight walkers gathered into struct-of-arrays lanes, moved, evaluated and
+// tested together, and scattered back, each lane to the bit what the scalar
+// diffusion_step gives that walker. Which walkers share a group never
+// changes a walker's numbers.
+
+namespace vmc {
+
+// diffusion_step(w[k], t, tau) for k = 0 ... n - 1 (n <= lane_width), the
+// moves into out[k]. Every generator's state must lie in 0 ... m - 1 of each
+// component, as after any one draw.
+void diffusion_step_lanes(diffusion_walker* w, std::size_t n, const covalent_ionic_trial<float>& t,
+                          double tau, diffusion_move* out);
+
+// evaluate_covalent_ionic(r[k], t) for k = 0 ... n - 1, in lanes of any count n.
+void evaluate_covalent_ionic_lanes(const coords* r, std::size_t n,
+                                   const covalent_ionic_trial<float>& t,
+                                   covalent_ionic_evaluation<float>* out);
+
+// exact_log of each of the n values, and box_muller of each pair
+// (u1[k], u2[k]), in double lanes.
+void exact_log_lanes(const double* x, double* y, std::size_t n);
+void box_muller_lanes(const double* u1, const double* u2, double* z1, double* z2, std::size_t n);
+
+}  // namespace vmc

@@ -1,0 +1,216 @@
+#include "lanes/diffusion_lanes.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <numbers>
+#include <vector>
+
+#include "lane_targets.h"
+#include "model/constants.h"
+#include "random/streams.h"
+#include "walk/normal.h"
+#include "walk/start_configuration.h"
+
+// The covalent-ionic trial function, the normal deviates and the diffusion
+// step in lanes against their scalar forms, bit by bit, on every Highway
+// target this machine runs; the exactly rounded logarithm, cosine and sine
+// against libm.
+
+namespace vmc::testing {
+namespace {
+
+std::uint32_t bits(float x) { return std::bit_cast<std::uint32_t>(x); }
+std::uint64_t bits(double x) { return std::bit_cast<std::uint64_t>(x); }
+
+covalent_ionic_trial<float> trial(float s, float a, float beta, float lambda) {
+  constexpr model_constants c = make_constants();
+  return {s, a, c.alfa, beta, lambda, c.e2, c.hbm};
+}
+
+// Trial functions unlike one another: the optimum near 0.74 A, the classic
+// molecular orbital, two atoms far apart, protons almost on top of each other.
+const covalent_ionic_trial<float> trials[] = {trial(0.74f, 0.424f, 1.1f, 0.59f),
+                                              trial(1.4f, 0.53f, 0.25f, 1.0f),
+                                              trial(10.0f, 0.53f, 2.0f, 0.0f),
+                                              trial(0.01f, 0.3f, 0.5f, 0.2f)};
+
+// Configurations around the protons, some far out (the exponential's guard),
+// one electron on a nucleus and both electrons on one point (singular).
+std::vector<coords> configurations(float s, std::uint64_t stream) {
+  std::vector<coords> out;
+  ecuyer g = walk_stream(7, stream, 100000);
+  for (int k = 0; k < 300; ++k) {
+    coords r;
+    const float reach = k % 10 == 0 ? 80.0f : 3.0f;
+    for (float& x : r) x = reach * (2.0f * g.next() - 1.0f);
+    out.push_back(r);
+  }
+  out.push_back({0, 0, -s / 2, 0.3f, 0.1f, 0.2f});
+  out.push_back({0.2f, 0.1f, 0.3f, 0.2f, 0.1f, 0.3f});
+  out.push_back({3000.0f, 0, 0, -0.1f, 0, 0.2f});
+  return out;
+}
+
+using CovalentIonicLanes = EachLaneTarget;
+
+TEST_P(CovalentIonicLanes, EveryLaneIsTheScalarFunctionToTheBit) {
+  std::uint64_t stream = 0;
+  for (const covalent_ionic_trial<float>& t : trials) {
+    const std::vector<coords> r = configurations(t.s, stream++);
+    std::vector<covalent_ionic_evaluation<float>> lanes(r.size());
+    evaluate_covalent_ionic_lanes(r.data(), r.size(), t, lanes.data());
+    for (std::size_t k = 0; k < r.size(); ++k) {
+      const covalent_ionic_evaluation<float> e = evaluate_covalent_ionic(r[k], t);
+      ASSERT_EQ(bits(lanes[k].eloc), bits(e.eloc)) << "s " << t.s << " configuration " << k;
+      ASSERT_EQ(bits(lanes[k].psi), bits(e.psi)) << "s " << t.s << " configuration " << k;
+      for (std::size_t i = 0; i < 6; ++i) {
+        ASSERT_EQ(bits(lanes[k].grad_ln_psi[i]), bits(e.grad_ln_psi[i]))
+            << "s " << t.s << " configuration " << k << " coordinate " << i;
+      }
+    }
+  }
+}
+
+// The inputs the logarithm meets: the generator's deviates, ratios of psi of
+// any size, and the special values.
+std::vector<double> logarithm_inputs() {
+  std::vector<double> x;
+  ecuyer g = walk_stream(3, 0, 1000000);
+  for (int k = 0; k < 20000; ++k) x.push_back(g.next());
+  for (int k = 0; k < 20000; ++k) {
+    x.push_back(std::ldexp(1.0 + static_cast<double>(g.next()), static_cast<int>(600 * g.next()) - 300));
+  }
+  for (double v : {1.0, 2.0, 0.5, std::sqrt(2.0), std::nextafter(std::sqrt(2.0), 3.0),
+                   4.656613e-10, 1.0 - 1e-16, 0.0, -1.0, std::numeric_limits<double>::infinity(),
+                   std::numeric_limits<double>::quiet_NaN()}) {
+    x.push_back(v);
+  }
+  return x;
+}
+
+using NormalLanes = EachLaneTarget;
+
+TEST_P(NormalLanes, LogarithmAndBoxMullerAreTheScalarOnesToTheBit) {
+  const std::vector<double> x = logarithm_inputs();
+  std::vector<double> y(x.size());
+  exact_log_lanes(x.data(), y.data(), x.size());
+  for (std::size_t k = 0; k < x.size(); ++k) {
+    if (std::isnan(x[k])) {
+      EXPECT_TRUE(std::isnan(y[k]));
+      continue;
+    }
+    ASSERT_EQ(bits(y[k]), bits(exact_log(x[k]))) << x[k];
+  }
+  ecuyer g = walk_stream(4, 0, 1000000);
+  std::vector<double> u1(40001), u2(40001), z1(u1.size()), z2(u1.size());
+  for (std::size_t k = 0; k < u1.size(); ++k) {
+    u1[k] = g.next();
+    u2[k] = g.next();
+  }
+  u2.back() = 1.0;
+  box_muller_lanes(u1.data(), u2.data(), z1.data(), z2.data(), u1.size());
+  for (std::size_t k = 0; k < u1.size(); ++k) {
+    double a, b;
+    box_muller(u1[k], u2[k], a, b);
+    ASSERT_EQ(bits(z1[k]), bits(a)) << u1[k] << " " << u2[k];
+    ASSERT_EQ(bits(z2[k]), bits(b)) << u1[k] << " " << u2[k];
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllTargets, CovalentIonicLanes, ::testing::ValuesIn(lane_targets()),
+                         lane_target_test_name);
+INSTANTIATE_TEST_SUITE_P(AllTargets, NormalLanes, ::testing::ValuesIn(lane_targets()),
+                         lane_target_test_name);
+
+// The logarithm, cosine and sine built from exactly rounded operations are
+// libm's to a few units in the last place, and the specials are IEEE's.
+TEST(ExactMath, AgreesWithLibm) {
+  double worst_log = 0;
+  for (double x : logarithm_inputs()) {
+    if (!(x > 0) || std::isinf(x)) continue;
+    const double exact = std::log(x);
+    const double error = std::fabs(exact_log(x) - exact) /
+                         std::max(std::fabs(exact), std::numeric_limits<double>::min());
+    worst_log = std::max(worst_log, std::fabs(exact) < 1e-3 ? std::fabs(exact_log(x) - exact) : error);
+  }
+  EXPECT_LT(worst_log, 4e-16);
+  EXPECT_EQ(exact_log(1.0), 0.0);
+  EXPECT_EQ(exact_log(0.0), -std::numeric_limits<double>::infinity());
+  EXPECT_EQ(exact_log(std::numeric_limits<double>::infinity()), std::numeric_limits<double>::infinity());
+  EXPECT_TRUE(std::isnan(exact_log(-1.0)));
+  EXPECT_TRUE(std::isnan(exact_log(std::numeric_limits<double>::quiet_NaN())));
+  double worst_trig = 0;
+  for (int k = 0; k <= 100000; ++k) {
+    const double u = k / 100000.0;
+    double c, s;
+    cos_sin_two_pi(u, c, s);
+    worst_trig = std::max({worst_trig, std::fabs(c - std::cos(2 * std::numbers::pi * u)),
+                           std::fabs(s - std::sin(2 * std::numbers::pi * u))});
+  }
+  EXPECT_LT(worst_trig, 1e-15);
+}
+
+// A diffusion walk of 13 walkers (a full group and five more) against 13
+// scalar ones, every step's move record and the walkers' whole state bit by
+// bit, at the default time step and at a large one that refuses moves; one
+// walker starts 60 A out, where the exponential takes its guard.
+using DiffusionLanes = EachLaneTarget;
+
+TEST_P(DiffusionLanes, EveryLaneIsTheScalarStepToTheBit) {
+  for (const double tau : {2e-4, 0.02}) {
+    const covalent_ionic_trial<float> t = trials[0];
+    std::vector<diffusion_walker> lanes, scalar;
+    for (std::uint64_t k = 0; k < 13; ++k) {
+      ecuyer g = walk_stream(21, k, 100000);
+      coords r = start_configuration(g, t.s, offset_rounding::per_operation);
+      if (k == 3) r[0] += 60.0f;
+      lanes.push_back(diffusion_walker_at(r, t, g));
+    }
+    scalar = lanes;
+    std::int64_t refused = 0;
+    std::vector<diffusion_move> moves(lanes.size());
+    for (int step = 0; step < 400; ++step) {
+      for (std::size_t first = 0; first < lanes.size(); first += lane_width) {
+        diffusion_step_lanes(lanes.data() + first, std::min(lane_width, lanes.size() - first), t,
+                             tau, moves.data() + first);
+      }
+      for (std::size_t k = 0; k < lanes.size(); ++k) {
+        const diffusion_move m = diffusion_step(scalar[k], t, tau);
+        refused += !m.accepted;
+        const diffusion_walker& a = lanes[k];
+        const diffusion_walker& b = scalar[k];
+        ASSERT_EQ(moves[k].accepted, m.accepted) << "tau " << tau << " walker " << k << " step " << step;
+        ASSERT_EQ(bits(moves[k].eloc_before), bits(m.eloc_before)) << k << " " << step;
+        ASSERT_EQ(bits(moves[k].eloc_after), bits(m.eloc_after)) << k << " " << step;
+        for (std::size_t i = 0; i < 6; ++i) {
+          ASSERT_EQ(bits(a.r[i]), bits(b.r[i])) << "walker " << k << " step " << step;
+          ASSERT_EQ(bits(a.drift[i]), bits(b.drift[i])) << "walker " << k << " step " << step;
+        }
+        ASSERT_EQ(bits(a.psi), bits(b.psi)) << k << " " << step;
+        ASSERT_EQ(a.g.ix1, b.g.ix1) << k << " " << step;
+        ASSERT_EQ(a.g.ix2, b.g.ix2) << k << " " << step;
+      }
+    }
+    if (tau > 0.01) EXPECT_GT(refused, 100);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllTargets, DiffusionLanes, ::testing::ValuesIn(lane_targets()),
+                         lane_target_test_name);
+
+TEST(DiffusionLanes, RefusesMoreWalkersThanLanesAndStatesOutsideTheGenerator) {
+  const covalent_ionic_trial<float> t = trials[0];
+  std::vector<diffusion_walker> w(lane_width + 1,
+                                  diffusion_walker_at({0.1f, 0, 0.3f, 0, 0.2f, -0.3f}, t, ecuyer{}));
+  std::vector<diffusion_move> moves(w.size());
+  EXPECT_THROW(diffusion_step_lanes(w.data(), w.size(), t, 2e-4, moves.data()), std::invalid_argument);
+  w[0].g.ix1 = 2147483563;
+  EXPECT_THROW(diffusion_step_lanes(w.data(), 1, t, 2e-4, moves.data()), std::invalid_argument);
+}
+
+}  // namespace
+}  // namespace vmc::testing

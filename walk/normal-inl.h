@@ -1,0 +1,104 @@
+// The logarithm, the cosine and sine of 2 pi u, and Box-Muller's normal
+// deviates, written once over a double number type T from operations that
+// are exactly rounded everywhere (+, -, *, /, square root, floor, compare,
+// choose), so that every vector target computes them to the bit as the
+// scalar code does; libm's log, cos and sin carry no such promise. Each is
+// accurate to a few units in the last place of a double, far below what the
+// float walk resolves.
+//
+// No include guard: it is included inside a namespace, once in vmc for double
+// (walk/normal.h) and once in each vector target's namespace for double lanes
+// (lanes/), where the unqualified if_then_else, floor_of and square_root find
+// the lanes' own. It includes nothing; a comparison of two T gives a mask
+// that if_then_else takes (a bool for double).
+
+// The constants of the series, computed once when compiled: 1/n!, n = 0 ...
+// 19, with the sign of x^n in the series of sin or cos, and 1/n.
+struct normal_constants {
+  double signed_inverse_factorial[20];
+  double inverse[24];  // 1/n
+};
+
+constexpr normal_constants make_normal_constants() {
+  normal_constants c{};
+  for (int n = 1; n < 24; ++n) c.inverse[n] = 1.0 / n;
+  double f = 1;
+  for (int n = 0; n < 20; ++n) {
+    if (n > 1) f /= n;
+    c.signed_inverse_factorial[n] = (n / 2) % 2 == 0 ? f : -f;
+  }
+  return c;
+}
+
+// ln x for x > 0: x = m 2^e with m in [sqrt(1/2), sqrt(2)] from x's bits,
+// ln m = 2 atanh(f) = 2 (f + f^3/3 + f^5/5 + ...), f = (m - 1)/(m + 1),
+// |f| <= 0.172, the series to f^23 (the rest below 1e-18 of ln m), and
+// ln x = e ln 2 + ln m with ln 2 in two parts, the first exact times e.
+// Within a few ulps of ln x for every normal x; 0 gives -infinity,
+// +infinity itself, a negative x or NaN gives NaN.
+template <class T>
+VMC_FORMULA_INLINE T exact_log(T x) {
+  static constexpr normal_constants c = make_normal_constants();
+  T m, e;
+  split_exponent(x, m, e);
+  const auto past = m > T(1.4142135623730951);
+  m = if_then_else(past, m * T(0.5), m);
+  e = if_then_else(past, e + T(1), e);
+  const T f = (m - T(1)) / (m + T(1));
+  const T s = f * f;
+  // 1/3 + s/5 + ... + s^10/23 in Estrin's order: pairs, then pairs of pairs,
+  // a short chain of dependent operations.
+  const T s2 = s * s;
+  const T s4 = s2 * s2;
+  const T a0 = T(c.inverse[3]) + T(c.inverse[5]) * s, a1 = T(c.inverse[7]) + T(c.inverse[9]) * s;
+  const T a2 = T(c.inverse[11]) + T(c.inverse[13]) * s, a3 = T(c.inverse[15]) + T(c.inverse[17]) * s;
+  const T a4 = T(c.inverse[19]) + T(c.inverse[21]) * s, a5 = T(c.inverse[23]);
+  const T b0 = a0 + s2 * a1, b1 = a2 + s2 * a3, b2 = a4 + s2 * a5;
+  const T p = (b0 + s4 * b1) + (s4 * s4) * b2;
+  const T two_f = f + f;
+  const T ln_m = two_f + two_f * (s * p);
+  // ln 2 = ln2_high + ln2_low, ln2_high with 32 bits, so e ln2_high is exact.
+  T y = e * T(6.93147180369123816490e-01) + (e * T(1.90821492927058770002e-10) + ln_m);
+  const T infinity = T(HUGE_VAL);
+  y = if_then_else(x > T(0), y, infinity - infinity);
+  y = if_then_else(x == T(0), -infinity, y);
+  y = if_then_else(x == infinity, infinity, y);
+  return y;
+}
+
+// cos(2 pi u) and sin(2 pi u) for u in [0, 1]: 4u = k + y with k an integer
+// and |y| <= 1/2 (both exact), x = y pi/2, |x| <= pi/4, Taylor series of
+// sin x to x^19 and of cos x to x^18 (the rest below 3e-19), and the
+// quadrant k mod 4 turns (cos x, sin x) by k quarter turns.
+template <class T>
+VMC_FORMULA_INLINE void cos_sin_two_pi(T u, T& cosine, T& sine) {
+  const T t = u * T(4);
+  const T k = floor_of(t + T(0.5));
+  const T x = (t - k) * T(1.5707963267948966);
+  const T x2 = x * x;
+  // sin x = x + x x^2 (-1/3! + x^2/5! - ... - x^16/19!),
+  // cos x = 1 + x^2 (-1/2! + x^2/4! - ... - x^16/18!).
+  static constexpr normal_constants c = make_normal_constants();
+  T sp = T(c.signed_inverse_factorial[19]);
+  for (int n = 17; n >= 3; n -= 2) sp = sp * x2 + T(c.signed_inverse_factorial[n]);
+  T cp = T(c.signed_inverse_factorial[18]);
+  for (int n = 16; n >= 2; n -= 2) cp = cp * x2 + T(c.signed_inverse_factorial[n]);
+  const T sin_x = x + x * (x2 * sp);
+  const T cos_x = T(1) + x2 * cp;
+  const T q = k - T(4) * floor_of(k * T(0.25));
+  cosine = if_then_else(q == T(1), -sin_x,
+                        if_then_else(q == T(2), -cos_x, if_then_else(q == T(3), sin_x, cos_x)));
+  sine = if_then_else(q == T(1), cos_x,
+                      if_then_else(q == T(2), -sin_x, if_then_else(q == T(3), -cos_x, sin_x)));
+}
+
+// Two standard normal deviates from two uniform ones in (0, 1] (Box and
+// Muller 1958): sqrt(-2 ln u1) (cos 2 pi u2, sin 2 pi u2).
+template <class T>
+VMC_FORMULA_INLINE void box_muller(T u1, T u2, T& z1, T& z2) {
+  const T radius = square_root(T(-2) * exact_log(u1));
+  T c, s;
+  cos_sin_two_pi(u2, c, s);
+  z1 = radius * c;
+  z2 = radius * s;
+}

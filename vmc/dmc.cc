@@ -35,7 +35,7 @@ double cut_local_energy(double eloc, double e_best, double e_cut) {
   return e_best + std::clamp(eloc - e_best, -e_cut, e_cut);
 }
 
-[[noreturn]] void stop(float s, std::int64_t step, const std::string& what) {
+[[noreturn]] void end_run(float s, std::int64_t step, const std::string& what) {
   throw std::runtime_error("s = " + shortest(s) + ": step " + std::to_string(step) + ": " + what);
 }
 
@@ -61,7 +61,8 @@ bool dmc_fits_period(const dmc_settings& settings) {
 }
 
 dmc_row run_dmc(const dmc_settings& settings, std::size_t index,
-                const std::function<void(std::int64_t, std::int64_t)>& progress) {
+                const std::function<void(std::int64_t, std::int64_t)>& progress,
+                const stop_request* stop) {
   const float s = settings.separations[index];
   const trial_parameters p = settings.parameters[index];
   const covalent_ionic_trial<float> t = trial_of(s, p);
@@ -86,7 +87,7 @@ dmc_row run_dmc(const dmc_settings& settings, std::size_t index,
     const coords start = start_configuration(g, s, offset_rounding::per_operation);
     row.energy_vmc = measure(g, start, t, 0.40125f, 10000, settings.vmc_steps).energy;
   }
-  if (!std::isfinite(row.energy_vmc)) stop(s, 0, "the trial function's local energy is not finite");
+  if (!std::isfinite(row.energy_vmc)) end_run(s, 0, "the trial function's local energy is not finite");
   // The first population: every second kept configuration of a walk of psi_T^2.
   std::vector<diffusion_walker> walkers;
   {
@@ -96,7 +97,7 @@ dmc_row run_dmc(const dmc_settings& settings, std::size_t index,
     for (std::uint64_t k = 0; k < target_walkers; ++k) {
       walkers.push_back(diffusion_walker_at(smp.r[2 * k], t, stream(2 + k)));
       if (!std::isfinite(walkers.back().eloc)) {
-        stop(s, 0, "a walker's local energy is not finite");
+        end_run(s, 0, "a walker's local energy is not finite");
       }
     }
   }
@@ -119,6 +120,7 @@ dmc_row run_dmc(const dmc_settings& settings, std::size_t index,
   std::uint64_t streams = 2 + target_walkers;
 
   for (std::int64_t step = 0; step < total; ++step) {
+    if (stop_requested(stop)) throw run_stopped();
     const std::int64_t n = static_cast<std::int64_t>(walkers.size());
     done.resize(walkers.size());
     // A step of a small population is too short to share: threads would wait
@@ -138,7 +140,7 @@ dmc_row run_dmc(const dmc_settings& settings, std::size_t index,
       const double before = cut_local_energy(m.eloc_before, e_average, e_cut);
       const double after = cut_local_energy(m.eloc_after, e_average, e_cut);
       const double w = std::exp(-tau_eff * (0.5 * (before + after) - e_trial));
-      if (!std::isfinite(w)) stop(s, step + 1, "a walker's weight is not finite");
+      if (!std::isfinite(w)) end_run(s, step + 1, "a walker's weight is not finite");
       // The step's weight multiplies the local energy where the walker now
       // stands: after branching the walkers are distributed as f = psi_T phi,
       // the move and its weight carry f at one step to f at the next, so the
@@ -169,13 +171,13 @@ dmc_row run_dmc(const dmc_settings& settings, std::size_t index,
     walkers.swap(next);
     const double size = static_cast<double>(walkers.size());
     if (size < lowest_population * target || size > highest_population * target) {
-      stop(s, step + 1,
+      end_run(s, step + 1,
            "the population of " + std::to_string(walkers.size()) +
                " walkers left its band of a quarter to four times its target of " +
                std::to_string(settings.walkers) + " (try a smaller --time-step or a better trial function)");
     }
     const double e_step = swe / sw;
-    if (!std::isfinite(e_step)) stop(s, step + 1, "the energy of the step is not finite");
+    if (!std::isfinite(e_step)) end_run(s, step + 1, "the energy of the step is not finite");
     e_average += average_share * (e_step - e_average);
     e_trial = e_average - std::log(size / target) / (feedback_steps * tau);
     if (step >= settings.equilibration) {

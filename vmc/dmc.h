@@ -6,6 +6,7 @@
 
 #include "output/table.h"
 #include "vmc/flags.h"
+#include "vmc/stop_request.h"
 #include "vmc/optimize.h"
 
 namespace vmc {
@@ -68,8 +69,10 @@ bool dmc_fits_period(const dmc_settings& settings);
 // energy or weight that is not finite, ends the run with a runtime_error
 // naming the separation and the step.
 // The table depends on the settings alone, never on the number of threads.
+// The stop request is read every step; once set, run_dmc throws run_stopped.
 dmc_row run_dmc(const dmc_settings& settings, std::size_t index,
-                const std::function<void(std::int64_t, std::int64_t)>& progress = {});
+                const std::function<void(std::int64_t, std::int64_t)>& progress = {},
+                const stop_request* stop = nullptr);
 
 // What makes the row other than it seems; empty for a sound row.
 std::vector<flag> flags_of(const dmc_row& r);

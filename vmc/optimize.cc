@@ -229,13 +229,15 @@ optimize_row optimize_separation(const optimize_settings& settings, std::size_t 
 }
 
 std::vector<optimize_row> run_optimize(const optimize_settings& settings,
-                                       const std::function<void(const optimize_round&)>& progress) {
-  return run_optimize(settings, all_tasks(settings.separations.size()), progress);
+                                       const std::function<void(const optimize_round&)>& progress,
+                                       const stop_request* stop) {
+  return run_optimize(settings, all_tasks(settings.separations.size()), progress, stop);
 }
 
 std::vector<optimize_row> run_optimize(const optimize_settings& settings,
                                        const std::vector<std::size_t>& tasks,
-                                       const std::function<void(const optimize_round&)>& progress) {
+                                       const std::function<void(const optimize_round&)>& progress,
+                                       const stop_request* stop) {
   // An exception may not leave a critical section: the first one the
   // callback throws is kept, and thrown again once every thread has stopped.
   std::exception_ptr failure;
@@ -250,11 +252,13 @@ std::vector<optimize_row> run_optimize(const optimize_settings& settings,
     }
   };
   std::vector<optimize_row> rows = rows_in_parallel<optimize_row>(tasks, [&](std::size_t task) {
+    if (stop_requested(stop)) throw run_stopped();
     return optimize_separation(settings, task,
                                progress ? std::function<void(const optimize_round&)>(report)
                                         : std::function<void(const optimize_round&)>{});
   });
   if (failure) std::rethrow_exception(failure);
+  if (stop_requested(stop)) throw run_stopped();
   return rows;
 }
 

@@ -10,6 +10,7 @@
 #include "output/table.h"
 #include "random/ecuyer.h"
 #include "vmc/flags.h"
+#include "vmc/stop_request.h"
 
 namespace vmc {
 
@@ -125,16 +126,20 @@ optimize_row optimize_separation(const optimize_settings& settings, std::size_t 
                                  const std::function<void(const optimize_round&)>& progress = {});
 
 // Every separation, in parallel; rows in the order given, the same to the bit
-// whatever the number of threads. progress is called one call at a time.
+// whatever the number of threads. progress is called one call at a time. A
+// run whose stop request is set stops and throws run_stopped once every
+// thread has stopped.
 std::vector<optimize_row> run_optimize(
     const optimize_settings& settings,
-    const std::function<void(const optimize_round&)>& progress = {});
+    const std::function<void(const optimize_round&)>& progress = {},
+    const stop_request* stop = nullptr);
 
 // The separation indices given only (one process's share of a parallel job),
 // rows in the order of tasks.
 std::vector<optimize_row> run_optimize(
     const optimize_settings& settings, const std::vector<std::size_t>& tasks,
-    const std::function<void(const optimize_round&)>& progress = {});
+    const std::function<void(const optimize_round&)>& progress = {},
+    const stop_request* stop = nullptr);
 
 // The rows as a table with the columns s, beta, ionic_weight, a, energy,
 // error, variance, acceptance, flag: exact numbers (files) or rounded ones (the console).

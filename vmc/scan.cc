@@ -56,6 +56,10 @@ template measured measure(ecuyer&, const coords&, const covalent_ionic_trial<flo
 
 namespace {
 
+// The longest stretch a walk goes without reading its stop request: well
+// under a second.
+constexpr std::int64_t walk_piece = 65536;
+
 // Walker w of the separation with the given index.
 struct scan_walk {
   std::size_t index;
@@ -85,7 +89,8 @@ walk_start start_of(const scan_settings& settings, const scan_walk& k) {
 // Up to lane_width walks of the classic trial function, one per lane; lanes
 // beyond the walks given repeat the last one and are not recorded.
 std::vector<energy_statistics> run_lane_group(const scan_settings& settings,
-                                              const std::vector<scan_walk>& walks) {
+                                              const std::vector<scan_walk>& walks,
+                                              const stop_request* stop) {
   lane_walkers group{};
   group.reflect = settings.reflections;
   for (std::size_t k = 0; k < lane_width; ++k) {
@@ -94,14 +99,20 @@ std::vector<energy_statistics> run_lane_group(const scan_settings& settings,
     const trial_function<exp_double> t = classic_trial(settings, settings.separations[walk.index]);
     set_lane(group, k, walker_at(st.r, t), st.g, t, settings.step_size);
   }
-  walk_lanes(group, settings.equilibration, nullptr);
+  const auto walk = [&](std::int64_t steps, lane_statistics* into) {
+    for (std::int64_t done = 0; done < steps; done += walk_piece) {
+      if (stop_requested(stop)) throw run_stopped();
+      walk_lanes(group, std::min(walk_piece, steps - done), nullptr, into);
+    }
+  };
+  walk(settings.equilibration, nullptr);
   std::vector<std::int64_t> steps(walks.size());
   for (std::size_t k = 0; k < walks.size(); ++k) steps[k] = walker_steps(settings, walks[k].w);
   const auto [fewest, most] = std::minmax_element(steps.begin(), steps.end());
   const std::int64_t shortest = *fewest, longest = *most;
   // The steps every walker of the group measures are added up in the lanes ...
   auto together = std::make_unique<lane_statistics>();
-  walk_lanes(group, shortest, nullptr, together.get());
+  walk(shortest, together.get());
   std::vector<energy_statistics> stats;
   for (std::size_t k = 0; k < walks.size(); ++k) stats.push_back(statistics_in_lane(*together, k));
   // ... and the one more step of the walkers that have it, lane by lane.
@@ -118,21 +129,36 @@ std::vector<energy_statistics> run_lane_group(const scan_settings& settings,
   return stats;
 }
 
+// Metropolis steps in pieces, the stop request read between them.
+template <class Proposal, class Trial, class Observer>
+void walk_in_pieces(walker& w, ecuyer& g, const Proposal& propose, const Trial& t,
+                    std::int64_t steps, Observer&& observe, const stop_request* stop) {
+  for (std::int64_t done = 0; done < steps; done += walk_piece) {
+    if (stop_requested(stop)) throw run_stopped();
+    metropolis_walk(w, g, propose, t, acceptance::above_deviate, std::min(walk_piece, steps - done),
+                    observe);
+  }
+}
+
 }  // namespace
 
-energy_statistics run_walker(const scan_settings& settings, std::size_t index, std::int64_t w) {
+energy_statistics run_walker(const scan_settings& settings, std::size_t index, std::int64_t w,
+                             const stop_request* stop) {
   const float s = settings.separations[index];
   walk_start st = start_of(settings, {index, w});
   const trial_function<exp_double> t = classic_trial(settings, s);
   energy_statistics stats;
   const std::int64_t steps = walker_steps(settings, w);
   const auto walk = [&](const auto& trial) {
+    walker at = walker_at(st.r, trial);
+    const auto run = [&](const auto& propose) {
+      walk_in_pieces(at, st.g, propose, trial, settings.equilibration, [](const walk_step&) {}, stop);
+      walk_in_pieces(at, st.g, propose, trial, steps, stats, stop);
+    };
     if (settings.reflections) {
-      equilibrated_walk(st.r, st.g, reflecting_step{settings.step_size}, trial,
-                        acceptance::above_deviate, settings.equilibration, steps, stats);
+      run(reflecting_step{settings.step_size});
     } else {
-      equilibrated_walk(st.r, st.g, scaled_step{settings.step_size}, trial,
-                        acceptance::above_deviate, settings.equilibration, steps, stats);
+      run(scaled_step{settings.step_size});
     }
   };
   if (settings.ionic_weight == 1.0f) {
@@ -144,12 +170,14 @@ energy_statistics run_walker(const scan_settings& settings, std::size_t index, s
 }
 
 std::vector<scan_row> run_scan(const scan_settings& settings,
-                               const std::function<void(std::size_t, std::size_t)>& done) {
-  return run_scan(settings, all_tasks(settings.separations.size()), done);
+                               const std::function<void(std::size_t, std::size_t)>& done,
+                               const stop_request* stop) {
+  return run_scan(settings, all_tasks(settings.separations.size()), done, stop);
 }
 
 std::vector<scan_row> run_scan(const scan_settings& settings, const std::vector<std::size_t>& tasks,
-                               const std::function<void(std::size_t, std::size_t)>& done) {
+                               const std::function<void(std::size_t, std::size_t)>& done,
+                               const stop_request* stop) {
   // The walks of the tasks in order, a separation's walkers together (walk j
   // is walker j mod W of task j / W), cut into groups of one lane group each.
   const std::uint64_t width = settings.lanes && settings.ionic_weight == 1.0f ? lane_width : 1;
@@ -172,7 +200,7 @@ std::vector<scan_row> run_scan(const scan_settings& settings, const std::vector<
   };
 #pragma omp parallel for schedule(dynamic, 1)
   for (std::int64_t g = 0; g < groups; ++g) {
-    if (failed.load()) continue;
+    if (failed.load() || stop_requested(stop)) continue;
     try {
       const auto first = static_cast<std::uint64_t>(g) * width;
       std::vector<scan_walk> group;
@@ -181,9 +209,9 @@ std::vector<scan_row> run_scan(const scan_settings& settings, const std::vector<
       }
       std::vector<energy_statistics> stats;
       if (width == 1) {
-        stats.push_back(run_walker(settings, group[0].index, group[0].w));
+        stats.push_back(run_walker(settings, group[0].index, group[0].w, stop));
       } else {
-        stats = run_lane_group(settings, group);
+        stats = run_lane_group(settings, group, stop);
       }
 #pragma omp critical(scan_merge)
       {
@@ -207,6 +235,7 @@ std::vector<scan_row> run_scan(const scan_settings& settings, const std::vector<
     }
   }
   if (failure) std::rethrow_exception(failure);
+  if (stop_requested(stop)) throw run_stopped();
 
   std::vector<scan_row> rows;
   for (std::size_t task = 0; task < tasks.size(); ++task) {

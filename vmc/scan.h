@@ -8,6 +8,7 @@
 #include "random/ecuyer.h"
 #include "stats/energy_statistics.h"
 #include "vmc/flags.h"
+#include "vmc/stop_request.h"
 #include "walk/metropolis.h"
 
 namespace vmc {
@@ -62,7 +63,8 @@ std::uint64_t draws_per_walk(const scan_settings& settings);
 // function is the classic one (exactly the classic programs' arithmetic),
 // otherwise the covalent-ionic one. With one walker per separation the walk
 // number is the separation's index.
-energy_statistics run_walker(const scan_settings& settings, std::size_t index, std::int64_t w);
+energy_statistics run_walker(const scan_settings& settings, std::size_t index, std::int64_t w,
+                             const stop_request* stop = nullptr);
 
 // The statistics of `steps` measured steps of trial function t from
 // configuration start, after `equilibration` unrecorded ones, drawing from g;
@@ -83,14 +85,17 @@ measured measured_from(const energy_statistics& stats);
 // order into one row. Rows in the order of the separations, the same to the
 // bit whatever the number of threads, the vector unit or the lanes setting.
 // done(k, n) is called, one call at a time, as each of the n separations
-// has all its walkers done.
+// has all its walkers done. A run whose stop request is set stops within
+// about a second and throws run_stopped once every thread has stopped.
 std::vector<scan_row> run_scan(const scan_settings& settings,
-                               const std::function<void(std::size_t, std::size_t)>& done = {});
+                               const std::function<void(std::size_t, std::size_t)>& done = {},
+                               const stop_request* stop = nullptr);
 
 // The walks of the given separation indices only (one process's share of a
 // parallel job), rows in the order of tasks.
 std::vector<scan_row> run_scan(const scan_settings& settings, const std::vector<std::size_t>& tasks,
-                               const std::function<void(std::size_t, std::size_t)>& done = {});
+                               const std::function<void(std::size_t, std::size_t)>& done = {},
+                               const stop_request* stop = nullptr);
 
 // The rows as a table with the columns s, beta, a, steps, acceptance, energy,
 // error, tau, variance, energy_accepted, ionic_weight, flag: every number as its shortest exact

@@ -2,7 +2,10 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <string_view>
 #include <exception>
 
 #include "output/interrupt_cleanup.h"
@@ -32,7 +35,7 @@ int run_command(const std::string& name, const ranks& job, const std::string& ou
     }
     const std::optional<finished_table> t = work(job.root() && ::isatty(2) == 1);
     if (!job.root() || !t) return;
-    file->write(tab_separated(t->exact));
+    file->write(provenance() + tab_separated(t->exact));
     // The finished table is kept even when the console cannot show it (a
     // reader that went away): the file is published, then the console's
     // failure reported. With --output - the table itself is the console's.
@@ -53,6 +56,57 @@ int run_command(const std::string& name, const ranks& job, const std::string& ou
   if (status != 0) abort_job(job, status);
   return status;
 }
+
+namespace {
+
+std::string& provenance_text() {
+  static std::string text;
+  return text;
+}
+
+// One argument as a POSIX shell reads it back.
+std::string shell_word(const std::string& word) {
+  const auto plain = [](unsigned char c) {
+    return std::isalnum(c) != 0 || std::string_view("@%+=:,./_-").find(static_cast<char>(c)) !=
+                                       std::string_view::npos;
+  };
+  if (!word.empty() && std::all_of(word.begin(), word.end(), plain)) return word;
+  const bool control = std::any_of(word.begin(), word.end(), [](unsigned char c) {
+    return c < 0x20 || c == 0x7f;
+  });
+  if (!control) {
+    std::string out = "'";
+    for (const char c : word) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+  }
+  std::string out = "$'";
+  for (const char c : word) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '\'' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (u < 0x20 || u == 0x7f) {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02x", u);
+      out += hex;
+    } else {
+      out += c;
+    }
+  }
+  return out + "'";
+}
+
+}  // namespace
+
+std::string provenance_lines(const std::string& version, int argc, const char* const* argv) {
+  std::string command = "vmc";
+  for (int k = 1; k < argc; ++k) command += " " + shell_word(argv[k]);
+  return "# vmc " + version + "\n# " + command + "\n";
+}
+
+void set_provenance(std::string lines) { provenance_text() = std::move(lines); }
+
+const std::string& provenance() { return provenance_text(); }
 
 CLI::Validator not_empty() {
   return CLI::Validator(

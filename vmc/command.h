@@ -31,6 +31,17 @@ int run_command(const std::string& name, const ranks& job, const std::string& ou
                 const std::function<void()>& check,
                 const std::function<std::optional<finished_table>(bool terminal)>& work);
 
+// The lines that start every table file: "# vmc VERSION" and "# vmc ARGS",
+// the command line as typed, each argument quoted as a POSIX shell would need
+// it ($'...' for control bytes), so that pasting it runs the same command.
+// No date, no host: the same command gives the same bytes.
+std::string provenance_lines(const std::string& version, int argc, const char* const* argv);
+
+// The provenance lines every table file of this process starts with; empty
+// until set (a table then starts with its header).
+void set_provenance(std::string lines);
+const std::string& provenance();
+
 // Refuses an option given with an empty value (--parameters ''), which would
 // otherwise read as the option not given.
 CLI::Validator not_empty();

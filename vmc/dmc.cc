@@ -6,9 +6,9 @@
 #include <stdexcept>
 
 #include "model/constants.h"
-#include "random/streams.h"
 #include "stats/blocking.h"
 #include "vmc/scan.h"
+#include "vmc/stream_plan.h"
 #include "walk/diffusion.h"
 #include "walk/start_configuration.h"
 
@@ -20,7 +20,6 @@ constexpr double feedback_steps = 50;              // population control: steps 
 constexpr double average_share = 0.01;             // running average of E: weight of a new step
 constexpr double lowest_population = 0.25;         // of the target: below it the run ends
 constexpr double highest_population = 4.0;         // of the target: above it the run ends
-constexpr std::uint64_t streams_per_walker = 12;   // streams a separation hands out, per target walker
 
 // The local energy that weighs a walker, cut off around the best estimate of
 // the energy (Umrigar, Nightingale and Runge 1993): |S - E_best| <= E_cut with
@@ -41,25 +40,6 @@ double cut_local_energy(double eloc, double e_best, double e_cut) {
 
 }  // namespace
 
-std::uint64_t dmc_streams_per_separation(const dmc_settings& settings) {
-  return 2 + streams_per_walker * static_cast<std::uint64_t>(settings.walkers);
-}
-
-std::uint64_t dmc_draws_per_stream(const dmc_settings& settings) {
-  // A walker draws 8 deviates a step; the first stream walks vmc_steps, the
-  // second 20 W, each after 10000 steps of equilibration, 7 deviates a step.
-  const auto total = static_cast<std::uint64_t>(settings.equilibration + settings.steps);
-  const auto longest_walk =
-      static_cast<std::uint64_t>(std::max(settings.vmc_steps, 20 * settings.walkers) + 10000);
-  return std::max<std::uint64_t>(8 * total + 64, 6 + 7 * longest_walk);
-}
-
-bool dmc_fits_period(const dmc_settings& settings) {
-  const double streams = static_cast<double>(settings.separations.size()) *
-                         static_cast<double>(dmc_streams_per_separation(settings));
-  return streams * static_cast<double>(dmc_draws_per_stream(settings)) <= 2e18;
-}
-
 dmc_row run_dmc(const dmc_settings& settings, std::size_t index,
                 const std::function<void(std::int64_t, std::int64_t)>& progress,
                 const stop_request* stop) {
@@ -68,10 +48,9 @@ dmc_row run_dmc(const dmc_settings& settings, std::size_t index,
   const covalent_ionic_trial<float> t = trial_of(s, p);
   const double tau = static_cast<double>(settings.time_step);
   const std::int64_t total = settings.equilibration + settings.steps;
-  const std::uint64_t per_stream = dmc_draws_per_stream(settings);
-  const std::uint64_t base = static_cast<std::uint64_t>(index) * dmc_streams_per_separation(settings);
+  const stream_plan plan = stream_plan::of(settings);
   const auto target_walkers = static_cast<std::uint64_t>(settings.walkers);
-  auto stream = [&](std::uint64_t k) { return walk_stream(settings.seed, base + k, per_stream); };
+  auto stream = [&](std::uint64_t k) { return plan.stream(index, k); };
   constexpr model_constants c = make_constants();
   const double e_cut =
       2.0 * std::sqrt(static_cast<double>(c.e2) / static_cast<double>(c.abohr) / tau);
@@ -161,7 +140,7 @@ dmc_row run_dmc(const dmc_settings& settings, std::size_t index,
           next.back().g = idle.front();
           idle.pop_front();
         } else {
-          if (streams == 2 + streams_per_walker * target_walkers) {
+          if (streams == plan.streams_per_separation) {
             throw std::logic_error("run_dmc: more streams than a population within its band needs");
           }
           next.back().g = stream(streams++);

@@ -39,18 +39,6 @@ struct dmc_row {
   bool converged = true;         // false when the series is too short for its error
 };
 
-// The streams of one separation: the variational walk, the first sample, the
-// first W walkers (W the target population), and the copies'. A copy takes
-// over the generator of a walker that died before it (see dmc.cc), or else
-// the separation's next stream; a population within its band of 4 W never
-// holds more than 12 W generators at once, so 2 + 12 W streams serve a run
-// of any length.
-std::uint64_t dmc_streams_per_separation(const dmc_settings& settings);
-// The deviates one stream holds: the longest walk of one stream.
-std::uint64_t dmc_draws_per_stream(const dmc_settings& settings);
-// Whether every stream of the run fits in the generator's period (about 2.3e18).
-bool dmc_fits_period(const dmc_settings& settings);
-
 // Diffusion Monte Carlo at separations[index] with trial parameters
 // parameters[index]:
 // - the population starts from configurations of a walk of psi_T^2;

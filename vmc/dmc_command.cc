@@ -22,6 +22,7 @@
 #include "vmc/command.h"
 #include "vmc/dmc.h"
 #include "vmc/options.h"
+#include "vmc/stream_plan.h"
 
 namespace vmc {
 namespace {
@@ -244,11 +245,7 @@ dmc_settings settings_of(const dmc_texts& t, const ranks& job) {
 // The settings, checked once the separations are known.
 dmc_settings checked(const dmc_texts& t, const ranks& job) {
   const dmc_settings s = settings_of(t, job);
-  if (!dmc_fits_period(s)) {
-    throw usage_error("--steps: with --walkers, --equilibration and the separations, the run's "
-                      "streams would need more deviates than the generator's period (about "
-                      "2.3e18) holds");
-  }
+  if (const auto why = stream_plan::of(s).misfit()) throw usage_error(*why);
   return s;
 }
 

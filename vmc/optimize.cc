@@ -10,9 +10,9 @@
 #include "model/constants.h"
 #include "model/covalent_ionic.h"
 #include "model/orbital_length.h"
-#include "random/streams.h"
 #include "vmc/parallel_tasks.h"
 #include "vmc/scan.h"
+#include "vmc/stream_plan.h"
 #include "walk/metropolis.h"
 #include "walk/proposals.h"
 #include "walk/start_configuration.h"
@@ -153,12 +153,6 @@ trial_parameters minimise(const sample& smp, float s, const trial_parameters& p)
 constexpr int tuning_stretches = 10;
 constexpr std::int64_t tuning_steps = 500;
 
-std::uint64_t draws_per_walk(const optimize_settings& settings) {
-  const std::int64_t longest = std::max(settings.steps, largest_growth * settings.sample_steps) +
-                               settings.equilibration + tuning_stretches * tuning_steps;
-  return 6 + 7 * static_cast<std::uint64_t>(longest);
-}
-
 }  // namespace
 
 float tuned_step(ecuyer& g, coords& start, const covalent_ionic_trial<float>& t, float step) {
@@ -180,13 +174,12 @@ optimize_row optimize_separation(const optimize_settings& settings, std::size_t 
   constexpr model_constants c = make_constants();
   // The classic trial function is where the search starts.
   trial_parameters p{0.25, 1.0, apar<exp_double>(c.abohr, s, apar_start::abohr)};
-  const std::uint64_t draws = draws_per_walk(settings);
-  const std::uint64_t walks = static_cast<std::uint64_t>(settings.max_rounds) + 1;
+  const stream_plan plan = stream_plan::of(settings);
 
   optimize_row row{s, p};
   std::int64_t steps = settings.sample_steps;
   for (int round = 0; round < settings.max_rounds; ++round) {
-    ecuyer g = walk_stream(settings.seed, index * walks + static_cast<std::uint64_t>(round), draws);
+    ecuyer g = plan.stream(index, static_cast<std::uint64_t>(round));
     coords start = start_configuration(g, s, offset_rounding::per_operation);
     const float step_size =
         settings.tune_step ? tuned_step(g, start, trial_of(s, p), settings.step_size) : settings.step_size;
@@ -212,7 +205,7 @@ optimize_row optimize_separation(const optimize_settings& settings, std::size_t 
   row.p = p;
 
   // The energy of the result from a walk that took no part in finding it.
-  ecuyer g = walk_stream(settings.seed, index * walks + walks - 1, draws);
+  ecuyer g = plan.stream(index, static_cast<std::uint64_t>(settings.max_rounds));
   coords start = start_configuration(g, s, offset_rounding::per_operation);
   row.step_size =
       settings.tune_step ? tuned_step(g, start, trial_of(s, p), settings.step_size) : settings.step_size;

@@ -9,6 +9,7 @@
 #include "vmc/command.h"
 #include "vmc/optimize.h"
 #include "vmc/options.h"
+#include "vmc/stream_plan.h"
 
 namespace vmc {
 namespace {
@@ -42,6 +43,7 @@ optimize_settings checked(const optimize_texts& t) {
   s.step_size = parse_real("--step-size", t.step_size, smallest_step_size, false, largest_step_size);
   s.tune_step = t.step_size_option == nullptr || t.step_size_option->count() == 0;
   s.seed = parse_seed("--seed", t.seed);
+  if (const auto why = stream_plan::of(s).misfit()) throw usage_error(*why);
   if (t.output.empty()) throw usage_error("--output: expected a file name; got \"\"");
   return s;
 }

@@ -9,9 +9,9 @@
 #include "lanes/lane_walk.h"
 #include "model/covalent_ionic.h"
 #include "model/trial_function.h"
-#include "random/streams.h"
 #include "stats/energy_statistics.h"
 #include "vmc/parallel_tasks.h"
+#include "vmc/stream_plan.h"
 #include "walk/metropolis.h"
 #include "walk/proposals.h"
 #include "walk/start_configuration.h"
@@ -20,10 +20,6 @@ namespace vmc {
 
 std::int64_t walker_steps(const scan_settings& settings, std::int64_t w) {
   return settings.steps / settings.walkers + (w < settings.steps % settings.walkers ? 1 : 0);
-}
-
-std::uint64_t draws_per_walk(const scan_settings& settings) {
-  return 6 + 7 * static_cast<std::uint64_t>(settings.equilibration + walker_steps(settings, 0));
 }
 
 measured measured_from(const energy_statistics& stats) {
@@ -79,9 +75,7 @@ struct walk_start {
 };
 
 walk_start start_of(const scan_settings& settings, const scan_walk& k) {
-  const std::uint64_t number =
-      k.index * static_cast<std::uint64_t>(settings.walkers) + static_cast<std::uint64_t>(k.w);
-  walk_start st{walk_stream(settings.seed, number, draws_per_walk(settings)), {}};
+  walk_start st{stream_plan::of(settings).stream(k.index, static_cast<std::uint64_t>(k.w)), {}};
   st.r = start_configuration(st.g, settings.separations[k.index], offset_rounding::per_operation);
   return st;
 }

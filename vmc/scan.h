@@ -54,15 +54,11 @@ std::vector<flag> flags_of(const scan_row& r);
 // first steps mod W walkers.
 std::int64_t walker_steps(const scan_settings& settings, std::int64_t w);
 
-// The deviates one walk draws at most: 6 for its start, 7 a step.
-std::uint64_t draws_per_walk(const scan_settings& settings);
-
-// Walker w at separations[index]: its own stream (walk_stream of the seed and
-// the walk number index W + w), a start around the protons, `equilibration`
+// Walker w at separations[index]: its own stream (stream w of the separation
+// in the run's stream_plan), a start around the protons, `equilibration`
 // steps unrecorded, then its measured ones. With ionic weight 1 the trial
 // function is the classic one (exactly the classic programs' arithmetic),
-// otherwise the covalent-ionic one. With one walker per separation the walk
-// number is the separation's index.
+// otherwise the covalent-ionic one.
 energy_statistics run_walker(const scan_settings& settings, std::size_t index, std::int64_t w,
                              const stop_request* stop = nullptr);
 

@@ -8,6 +8,7 @@
 #include "output/table.h"
 #include "vmc/command.h"
 #include "vmc/options.h"
+#include "vmc/stream_plan.h"
 #include "vmc/scan.h"
 
 namespace vmc {
@@ -46,10 +47,7 @@ scan_settings checked(const scan_texts& t) {
                       std::to_string(s.separations.size()) +
                       " separations make more than 10^9 walks");
   }
-  if (walks * static_cast<double>(draws_per_walk(s)) > 2e18) {
-    throw usage_error("--steps: with --equilibration and --walkers, the run would draw more "
-                      "deviates than the generator's period (about 2.3e18) holds");
-  }
+  if (const auto why = stream_plan::of(s).misfit()) throw usage_error(*why);
   const trial_choice trial = parse_trial(t.beta, t.ionic_weight, t.orbital_length);
   s.beta = trial.beta;
   s.ionic_weight = trial.ionic_weight;

@@ -1,0 +1,279 @@
+#include "vmc/checkpoint.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+
+#include "output/io_error.h"
+#include "vmc/options.h"
+
+namespace vmc {
+namespace {
+
+constexpr std::string_view magic = "vmc checkpoint 1\n";
+
+std::uint64_t fnv1a(std::string_view bytes) {
+  std::uint64_t h = 0xcbf29ce484222325ull;
+  for (const char c : bytes) {
+    h ^= static_cast<unsigned char>(c);
+    h *= 0x100000001b3ull;
+  }
+  return h;
+}
+
+std::string identity_text(const identity& id) {
+  std::string text;
+  for (const auto& [name, value] : id) text += name + "=" + value + "\n";
+  return text;
+}
+
+}  // namespace
+
+std::uint64_t byte_reader::u64() {
+  if (bytes_.size() - at_ < 8) throw checkpoint_error("it is truncated");
+  std::uint64_t x = 0;
+  for (int k = 0; k < 8; ++k) {
+    x |= static_cast<std::uint64_t>(static_cast<unsigned char>(bytes_[at_ + k])) << (8 * k);
+  }
+  at_ += 8;
+  return x;
+}
+
+double byte_reader::f64() {
+  const std::uint64_t b = u64();
+  double x;
+  std::memcpy(&x, &b, 8);
+  return x;
+}
+
+float byte_reader::f32() {
+  const std::uint64_t b = u64();
+  if (b > 0xffffffffu) throw checkpoint_error("it is corrupt (a float out of range)");
+  const auto b32 = static_cast<std::uint32_t>(b);
+  float x;
+  std::memcpy(&x, &b32, 4);
+  return x;
+}
+
+std::string byte_reader::text() {
+  const std::uint64_t n = count(1);
+  std::string s(bytes_.substr(at_, n));
+  at_ += n;
+  return s;
+}
+
+std::uint64_t byte_reader::count(std::uint64_t record_bytes) {
+  const std::uint64_t n = u64();
+  if (record_bytes > 0 && n > (bytes_.size() - at_) / record_bytes) {
+    throw checkpoint_error("it is truncated or corrupt (a count beyond its end)");
+  }
+  return n;
+}
+
+void write_blocking(byte_writer& w, const blocking& b) {
+  w.f64(b.shift);
+  int used = 0;
+  while (used < blocking::max_levels && b.levels[used].n > 0) ++used;
+  w.u64(static_cast<std::uint64_t>(used));
+  for (int l = 0; l < used; ++l) {
+    const block_level& x = b.levels[l];
+    w.i64(x.n);
+    w.f64(x.sum);
+    w.f64(x.sum_squares);
+    w.f64(x.sum_products);
+    w.f64(x.first);
+    w.f64(x.last);
+    w.u64(x.pending ? 1 : 0);
+    w.i64(x.other_series);
+    w.f64(x.other_ends);
+  }
+}
+
+blocking read_blocking(byte_reader& r) {
+  blocking b;
+  b.shift = r.f64();
+  const std::uint64_t used = r.count(9 * 8);
+  if (used > blocking::max_levels) throw checkpoint_error("it is corrupt (too many blocking levels)");
+  for (std::uint64_t l = 0; l < used; ++l) {
+    block_level& x = b.levels[l];
+    x.n = r.i64();
+    x.sum = r.f64();
+    x.sum_squares = r.f64();
+    x.sum_products = r.f64();
+    x.first = r.f64();
+    x.last = r.f64();
+    const std::uint64_t pending = r.u64();
+    if (pending > 1) throw checkpoint_error("it is corrupt (a flag that is neither 0 nor 1)");
+    x.pending = pending == 1;
+    x.other_series = r.i64();
+    x.other_ends = r.f64();
+    // Each level holds half the values of the one below, rounded down, and
+    // at least one.
+    if (x.n <= 0 || (l > 0 && x.n != b.levels[l - 1].n / 2)) {
+      throw checkpoint_error("it is corrupt (inconsistent blocking counts)");
+    }
+  }
+  if (used < blocking::max_levels && used > 0 && b.levels[used - 1].n >= 2) {
+    throw checkpoint_error("it is corrupt (a blocking level missing)");
+  }
+  return b;
+}
+
+void write_statistics(byte_writer& w, const energy_statistics& s) {
+  write_blocking(w, s.series);
+  w.i64(s.accepted);
+  w.f64(s.sum_accepted);
+}
+
+energy_statistics read_statistics(byte_reader& r) {
+  energy_statistics s;
+  s.series = read_blocking(r);
+  s.accepted = r.i64();
+  s.sum_accepted = r.f64();
+  if (s.accepted < 0 || s.accepted > s.series.count()) {
+    throw checkpoint_error("it is corrupt (more accepted moves than steps)");
+  }
+  return s;
+}
+
+void write_generator(byte_writer& w, const ecuyer& g) {
+  w.u64(static_cast<std::uint32_t>(g.ix1));
+  w.u64(static_cast<std::uint32_t>(g.ix2));
+}
+
+ecuyer read_generator(byte_reader& r) {
+  const std::uint64_t a = r.u64(), b = r.u64();
+  // Both components stay in 1 ... m - 1 once seeded.
+  if (a < 1 || a >= 2147483563u || b < 1 || b >= 2147483399u) {
+    throw checkpoint_error("it is corrupt (a generator state out of range)");
+  }
+  return {static_cast<std::int32_t>(a), static_cast<std::int32_t>(b)};
+}
+
+std::string checkpoint_bytes(const identity& id, const std::string& state) {
+  byte_writer w;
+  w.text(identity_text(id));
+  w.text(state);
+  std::string bytes = std::string(magic) + w.bytes();
+  byte_writer sum;
+  sum.u64(fnv1a(bytes));
+  return bytes + sum.bytes();
+}
+
+std::string checkpoint_state(std::string_view bytes, const identity& expected) {
+  if (bytes.substr(0, magic.size()) != magic) {
+    if (bytes.substr(0, 15) == magic.substr(0, 15)) {
+      throw checkpoint_error("it was written in another format (" +
+                             std::string(bytes.substr(15, bytes.find('\n') - 15).substr(0, 10)) + ")");
+    }
+    throw checkpoint_error("it is not a vmc checkpoint");
+  }
+  if (bytes.size() < magic.size() + 24) throw checkpoint_error("it is truncated");
+  byte_reader tail(bytes.substr(bytes.size() - 8));
+  if (tail.u64() != fnv1a(bytes.substr(0, bytes.size() - 8))) {
+    throw checkpoint_error("it is truncated or corrupt (its checksum differs)");
+  }
+  byte_reader r(bytes.substr(magic.size(), bytes.size() - 8 - magic.size()));
+  const std::string id = r.text();
+  std::string state = r.text();
+  if (!r.at_end()) throw checkpoint_error("it is corrupt (bytes after its state)");
+  // The first option that differs, by name.
+  std::size_t at = 0;
+  for (const auto& [name, value] : expected) {
+    const std::size_t end = id.find('\n', at);
+    const std::string line = id.substr(at, end == std::string::npos ? std::string::npos : end - at);
+    const std::string want = name + "=" + value;
+    if (line != want) {
+      const std::size_t eq = line.find('=');
+      const std::string was = line.substr(0, eq) == name ? line.substr(eq + 1) : "(none)";
+      const std::string what = name == "version" || name == "program" || name == "command"
+                                   ? name
+                                   : "--" + name;
+      throw checkpoint_error("it was written with " + what + " " + was + ", not " + value);
+    }
+    at = end == std::string::npos ? id.size() : end + 1;
+  }
+  if (at != id.size()) throw checkpoint_error("it was written with options this run does not have");
+  return state;
+}
+
+void write_checkpoint(const std::string& path, const identity& id, const std::string& state) {
+  const std::string bytes = checkpoint_bytes(id, state);
+  const std::string temp = path + ".tmp";
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) throw io_error(temp, errno);
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      const int err = errno;
+      ::close(fd);
+      ::unlink(temp.c_str());
+      throw io_error(temp, err);
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  if (::fsync(fd) != 0 || ::close(fd) != 0) {
+    const int err = errno;
+    ::unlink(temp.c_str());
+    throw io_error(temp, err);
+  }
+  if (::rename(temp.c_str(), path.c_str()) != 0) {
+    const int err = errno;
+    ::unlink(temp.c_str());
+    throw io_error(path, err);
+  }
+}
+
+bool read_checkpoint(const std::string& path, const identity& expected, std::string& state) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT) return false;
+    throw io_error(path, errno);
+  }
+  std::string bytes;
+  char buffer[1 << 16];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      const int err = errno;
+      ::close(fd);
+      throw io_error(path, err);
+    }
+    if (n == 0) break;
+    bytes.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  try {
+    state = checkpoint_state(bytes, expected);
+  } catch (const checkpoint_error& e) {
+    throw checkpoint_error("--checkpoint: " + path + ": " + e.what() +
+                           "; refused (remove it to start afresh)");
+  }
+  return true;
+}
+
+std::chrono::milliseconds parse_interval(const std::string& option, const std::string& text) {
+  double value = 0;
+  const char* end = text.data() + text.size();
+  const auto [p, ec] = std::from_chars(text.data(), end, value);
+  const std::string unit(p, end);
+  double scale = -1;
+  if (unit == "s") scale = 1e3;
+  if (unit == "m") scale = 60e3;
+  if (unit == "h") scale = 3600e3;
+  if (unit.empty() && ec == std::errc() && value == 0) scale = 0;
+  if (ec != std::errc() || scale < 0 || !std::isfinite(value) || value < 0 ||
+      value * scale > 1e12) {
+    throw usage_error(option + ": expected a time such as 30s, 10m or 1h (0: only when a "
+                      "separation ends and when stopped); got \"" + text + "\"");
+  }
+  return std::chrono::milliseconds(static_cast<std::int64_t>(std::llround(value * scale)));
+}
+
+}  // namespace vmc

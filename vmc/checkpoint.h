@@ -1,0 +1,111 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "random/ecuyer.h"
+#include "stats/energy_statistics.h"
+#include "walk/metropolis.h"
+
+// Checkpoints: the state of a run, so that the same command continues it.
+//
+// A checkpoint file is
+//   "vmc checkpoint 1\n"                      magic and format version
+//   u64 n, then n bytes: the run's identity    "name=value" lines: program
+//                                              version, subcommand and every
+//                                              option that decides the result
+//   u64 n, then n bytes: the state             the subcommand's own layout
+//   u64 FNV-1a 64 of every byte before it
+// integers little-endian, doubles and floats as their IEEE bits. It is
+// written to a temporary beside it, flushed to the disk (fsync) and renamed
+// over the old one, so a run killed at any moment leaves either the old
+// checkpoint or the new one, whole.
+
+namespace vmc {
+
+// A checkpoint that cannot be used: corrupt, truncated, another version, or
+// written by a run with other options. what() is one line.
+struct checkpoint_error : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// The bytes of a state, appended in order.
+class byte_writer {
+ public:
+  void u64(std::uint64_t x) {
+    for (int k = 0; k < 8; ++k) bytes_.push_back(static_cast<char>((x >> (8 * k)) & 0xff));
+  }
+  void i64(std::int64_t x) { u64(static_cast<std::uint64_t>(x)); }
+  void f64(double x) {
+    std::uint64_t b;
+    std::memcpy(&b, &x, 8);
+    u64(b);
+  }
+  void f32(float x) {
+    std::uint32_t b;
+    std::memcpy(&b, &x, 4);
+    u64(b);
+  }
+  void text(const std::string& s) {
+    u64(s.size());
+    bytes_ += s;
+  }
+  const std::string& bytes() const { return bytes_; }
+
+ private:
+  std::string bytes_;
+};
+
+// Reads what byte_writer wrote; any read past the end throws checkpoint_error.
+class byte_reader {
+ public:
+  explicit byte_reader(std::string_view bytes) : bytes_(bytes) {}
+  std::uint64_t u64();
+  std::int64_t i64() { return static_cast<std::int64_t>(u64()); }
+  double f64();
+  float f32();
+  std::string text();
+  // A count of records of at least `record_bytes` bytes each: refused when the
+  // rest of the state cannot hold them (a corrupt count, not a huge allocation).
+  std::uint64_t count(std::uint64_t record_bytes);
+  bool at_end() const { return at_ == bytes_.size(); }
+
+ private:
+  std::string_view bytes_;
+  std::size_t at_ = 0;
+};
+
+void write_statistics(byte_writer& w, const energy_statistics& s);
+energy_statistics read_statistics(byte_reader& r);
+void write_blocking(byte_writer& w, const blocking& b);
+blocking read_blocking(byte_reader& r);
+void write_generator(byte_writer& w, const ecuyer& g);
+ecuyer read_generator(byte_reader& r);
+
+// A run's identity: ordered (name, value) pairs.
+using identity = std::vector<std::pair<std::string, std::string>>;
+
+// The whole file for an identity and a state.
+std::string checkpoint_bytes(const identity& id, const std::string& state);
+
+// The state of a checkpoint file's bytes, after checking its format, its
+// checksum and that its identity is `expected` (else checkpoint_error
+// naming the first option that differs, as "--name").
+std::string checkpoint_state(std::string_view bytes, const identity& expected);
+
+// Writes the file atomically (temporary, fsync, rename); throws io_error.
+void write_checkpoint(const std::string& path, const identity& id, const std::string& state);
+
+// The file's state, or nothing when there is no such file.
+bool read_checkpoint(const std::string& path, const identity& expected, std::string& state);
+
+// "30s", "10m", "1h", "2.5s", "0" (checkpoints only at the end of a
+// separation and on a stop): the interval, or usage_error naming option.
+std::chrono::milliseconds parse_interval(const std::string& option, const std::string& text);
+
+}  // namespace vmc

@@ -277,3 +277,127 @@ std::chrono::milliseconds parse_interval(const std::string& option, const std::s
 }
 
 }  // namespace vmc
+
+namespace vmc {
+namespace {
+
+std::string exact(float x) { return shortest(x); }
+
+}  // namespace
+
+identity scan_identity(const std::string& version, const scan_settings& s) {
+  std::string separations;
+  for (const float x : s.separations) separations += (separations.empty() ? "" : ",") + exact(x);
+  return {{"version", version},
+          {"command", "scan"},
+          {"separations", separations},
+          {"walkers", std::to_string(s.walkers)},
+          {"equilibration", std::to_string(s.equilibration)},
+          {"beta", exact(s.beta)},
+          {"ionic-weight", exact(s.ionic_weight)},
+          {"orbital-length", exact(s.orbital_length)},
+          {"step-size", exact(s.step_size)},
+          {"seed", std::to_string(s.seed)},
+          {"no-reflections", s.reflections ? "no" : "yes"}};
+}
+
+std::string scan_state_bytes(std::int64_t steps, const std::map<std::uint64_t, scan_walk_state>& walks) {
+  byte_writer w;
+  w.i64(steps);
+  w.u64(walks.size());
+  for (const auto& [number, st] : walks) {
+    w.u64(number);
+    w.i64(st.done);
+    for (const float x : st.at.r) w.f32(x);
+    w.f32(st.at.at.eloc);
+    w.f32(st.at.at.psi);
+    write_generator(w, st.g);
+    write_statistics(w, st.stats);
+  }
+  return w.bytes();
+}
+
+std::map<std::uint64_t, scan_walk_state> scan_state_of(const std::string& bytes,
+                                                       const scan_settings& settings,
+                                                       std::int64_t& steps) {
+  byte_reader r(bytes);
+  steps = r.i64();
+  if (steps < 1) throw checkpoint_error("it is corrupt (its steps)");
+  const std::uint64_t n = r.count(15 * 8);
+  const std::uint64_t walks =
+      settings.separations.size() * static_cast<std::uint64_t>(settings.walkers);
+  scan_settings then = settings;
+  then.steps = steps;
+  const std::int64_t most = common_steps(then);
+  std::map<std::uint64_t, scan_walk_state> states;
+  for (std::uint64_t k = 0; k < n; ++k) {
+    const std::uint64_t number = r.u64();
+    if (number >= walks || states.count(number) != 0) {
+      throw checkpoint_error("it is corrupt (a walk that is not the run's)");
+    }
+    scan_walk_state st;
+    st.done = r.i64();
+    for (float& x : st.at.r) x = r.f32();
+    st.at.at.eloc = r.f32();
+    st.at.at.psi = r.f32();
+    st.g = read_generator(r);
+    st.stats = read_statistics(r);
+    if (st.done < 0 || st.done > most ||
+        st.stats.series.count() != std::max<std::int64_t>(0, st.done - settings.equilibration)) {
+      throw checkpoint_error("it is corrupt (a walk's steps)");
+    }
+    states.emplace(number, st);
+  }
+  if (!r.at_end()) throw checkpoint_error("it is corrupt (bytes after its walks)");
+  return states;
+}
+
+scan_checkpoint::scan_checkpoint(std::string path, std::chrono::milliseconds every, identity id,
+                                 const scan_settings& settings)
+    : path_(std::move(path)), every_(every), id_(std::move(id)), settings_(settings),
+      last_(std::chrono::steady_clock::now()) {
+  std::string state;
+  if (!read_checkpoint(path_, id_, state)) return;
+  std::int64_t steps = 0;
+  try {
+    walks_ = scan_state_of(state, settings_, steps);
+  } catch (const checkpoint_error& e) {
+    throw checkpoint_error("--checkpoint: " + path_ + ": " + e.what() +
+                           "; refused (remove it to start afresh)");
+  }
+  if (steps > settings_.steps) {
+    throw checkpoint_error("--checkpoint: " + path_ + ": it holds a run of --steps " +
+                           std::to_string(steps) + ", more than " + std::to_string(settings_.steps) +
+                           "; refused (a run continues only with as many steps or more)");
+  }
+  resumed_ = true;
+  for (const auto& [number, st] : walks_) resumed_steps_ += st.stats.series.count();
+}
+
+bool scan_checkpoint::find(std::uint64_t walk, scan_walk_state& st) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  const auto it = walks_.find(walk);
+  if (it == walks_.end()) return false;
+  st = it->second;
+  return true;
+}
+
+void scan_checkpoint::keep(std::uint64_t walk, const scan_walk_state& st) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  walks_[walk] = st;
+  if (every_.count() > 0 && std::chrono::steady_clock::now() - last_ >= every_) write_locked();
+}
+
+void scan_checkpoint::separation_done() { write(); }
+
+void scan_checkpoint::write() {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  write_locked();
+}
+
+void scan_checkpoint::write_locked() {
+  write_checkpoint(path_, id_, scan_state_bytes(settings_.steps, walks_));
+  last_ = std::chrono::steady_clock::now();
+}
+
+}  // namespace vmc

@@ -109,3 +109,54 @@ bool read_checkpoint(const std::string& path, const identity& expected, std::str
 std::chrono::milliseconds parse_interval(const std::string& option, const std::string& text);
 
 }  // namespace vmc
+
+#include <map>
+#include <mutex>
+
+#include "vmc/scan.h"
+
+namespace vmc {
+
+// The identity of a scan: what decides its numbers, --steps aside (a run of
+// more steps continues a shorter one).
+identity scan_identity(const std::string& version, const scan_settings& settings);
+
+// A scan's state as bytes, and back (checked against the settings: walks of
+// the run, steps not beyond its own, statistics as long as the steps).
+std::string scan_state_bytes(std::int64_t steps, const std::map<std::uint64_t, scan_walk_state>& walks);
+std::map<std::uint64_t, scan_walk_state> scan_state_of(const std::string& bytes,
+                                                       const scan_settings& settings,
+                                                       std::int64_t& steps);
+
+// Keeps a scan's walks in a checkpoint file: read when the run starts,
+// written at most every `every` (0: never by time), when a separation
+// finishes, when the run stops and when it ends.
+class scan_checkpoint final : public scan_keeper {
+ public:
+  scan_checkpoint(std::string path, std::chrono::milliseconds every, identity id,
+                  const scan_settings& settings);
+  bool find(std::uint64_t walk, scan_walk_state& st) override;
+  void keep(std::uint64_t walk, const scan_walk_state& st) override;
+  void separation_done() override;
+  void stopped() override { write(); }
+  void finished() override { write(); }
+  // The measured steps the checkpoint held when the run started, over every
+  // walk, and how many of the run's separations were then done.
+  std::int64_t resumed_steps() const { return resumed_steps_; }
+  bool resumed() const { return resumed_; }
+
+ private:
+  void write();
+  void write_locked();
+  std::string path_;
+  std::chrono::milliseconds every_;
+  identity id_;
+  scan_settings settings_;
+  std::mutex mutex_;
+  std::map<std::uint64_t, scan_walk_state> walks_;
+  std::chrono::steady_clock::time_point last_;
+  std::int64_t resumed_steps_ = 0;
+  bool resumed_ = false;
+};
+
+}  // namespace vmc

@@ -1,6 +1,10 @@
 #include "vmc/command.h"
 
+#include <signal.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <cstring>
 
 #include <algorithm>
 #include <cctype>
@@ -53,6 +57,7 @@ int run_command(const std::string& name, const ranks& job, const std::string& ou
     if (console_failure) std::rethrow_exception(console_failure);
   });
   // The failing rank has said why; the others are waiting for its results.
+  if (status != 0 && stop_signal() != 0) return 128 + stop_signal();
   if (status != 0) abort_job(job, status);
   return status;
 }
@@ -102,6 +107,51 @@ std::string provenance_lines(const std::string& version, int argc, const char* c
   std::string command = "vmc";
   for (int k = 1; k < argc; ++k) command += " " + shell_word(argv[k]);
   return "# vmc " + version + "\n# " + command + "\n";
+}
+
+namespace {
+
+stop_request signal_stop{false};
+std::atomic<int> stopping_signal{0};
+
+extern "C" void on_stop_signal(int sig) {
+  stopping_signal.store(sig);
+  signal_stop.store(true);
+}
+
+}  // namespace
+
+const stop_request* stop_on_signals() {
+  struct sigaction sa;
+  std::memset(&sa, 0, sizeof sa);
+  sa.sa_handler = on_stop_signal;
+  sigfillset(&sa.sa_mask);
+  for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction was;
+    if (::sigaction(sig, nullptr, &was) == 0 && was.sa_handler == SIG_IGN) continue;
+    ::sigaction(sig, &sa, nullptr);
+  }
+  return &signal_stop;
+}
+
+int stop_signal() { return stopping_signal.load(); }
+
+std::string stopped_message(const std::string& checkpoint, const std::string& output) {
+  return "stopped by signal " + std::to_string(stop_signal()) + "; the run so far is in " +
+         checkpoint + " (the same command continues it); " + output + " is as it was";
+}
+
+void add_checkpoint_options(CLI::App& cmd, std::string& checkpoint, std::string& every) {
+  cmd.add_option("--checkpoint", checkpoint,
+                 "keep the run's state in FILE: written atomically every --checkpoint-every, "
+                 "when a separation ends and on SIGINT, SIGTERM or SIGHUP; the same command "
+                 "continues it, to the same table, and one with more --steps extends it")
+      ->type_name("FILE")
+      ->check(not_empty());
+  add_text_option(cmd, "--checkpoint-every", every,
+                  "time between checkpoints, such as 30s, 10m or 1h; 0 for only when a "
+                  "separation ends and when stopped",
+                  "TIME");
 }
 
 void set_provenance(std::string lines) { provenance_text() = std::move(lines); }

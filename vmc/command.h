@@ -8,6 +8,7 @@
 
 #include "output/table.h"
 #include "vmc/ranks.h"
+#include "vmc/stop_request.h"
 
 namespace vmc {
 
@@ -41,6 +42,20 @@ std::string provenance_lines(const std::string& version, int argc, const char* c
 // until set (a table then starts with its header).
 void set_provenance(std::string lines);
 const std::string& provenance();
+
+// From now on SIGINT, SIGTERM and SIGHUP (but those ignored when the program
+// started) set the returned stop request instead of ending the program: a
+// run that keeps a checkpoint writes it and stops. stop_signal() is the
+// signal that came, 0 before one.
+const stop_request* stop_on_signals();
+int stop_signal();
+
+// What a run stopped by a signal says: that its state is in `checkpoint`,
+// that the same command continues it, and that `output` is as it was.
+std::string stopped_message(const std::string& checkpoint, const std::string& output);
+
+// --checkpoint FILE and --checkpoint-every TIME, for the subcommands that keep one.
+void add_checkpoint_options(CLI::App& cmd, std::string& checkpoint, std::string& every);
 
 // Refuses an option given with an empty value (--parameters ''), which would
 // otherwise read as the option not given.

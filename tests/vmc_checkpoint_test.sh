@@ -48,6 +48,42 @@ for f in vmc-scan.tsv out err; do
 done
 echo "ok scan killed at ${moments[*]} s and stopped by SIGTERM: the same table, console and messages"
 
+# vmc dmc alike: killed outright at random moments, then continued on one
+# thread; and extended from 2e3 to 8e3 steps.
+dmc=(dmc --separations 0.74,1.5 --walkers 200 --equilibration 500 --checkpoint run.ckpt
+     --checkpoint-every 0.1s)
+mkdir dmc-whole dmc-killed dmc-fresh dmc-extended
+(cd dmc-whole && "$vmc" "${dmc[@]}" --steps 4e3 > out 2> err) || fail "the uninterrupted dmc failed"
+cd dmc-killed
+moments=()
+for k in 1 2 3 4 5; do
+  "$vmc" "${dmc[@]}" --steps 4e3 > out 2> err &
+  pid=$!
+  moment=$(printf '0.%02d' $((RANDOM % 90 + 5)))
+  moments+=("$moment")
+  sleep "$moment"
+  kill -KILL "$pid" 2> /dev/null || true
+  { wait "$pid"; } 2> /dev/null || true
+done
+OMP_NUM_THREADS=1 "$vmc" "${dmc[@]}" --steps 4e3 > out 2> err || fail "the continued dmc failed: $(cat err)"
+cd ..
+for f in vmc-dmc.tsv out err; do
+  cmp -s dmc-whole/$f dmc-killed/$f || fail "dmc: $f differs after SIGKILL at ${moments[*]} s"
+done
+echo "ok dmc killed at ${moments[*]} s: the same table, console and messages"
+(cd dmc-fresh && "$vmc" "${dmc[@]}" --steps 8e3 > out 2> err) || fail "dmc of 8e3 steps failed"
+(cd dmc-extended && "$vmc" "${dmc[@]}" --steps 2e3 > /dev/null 2>&1 &&
+  "$vmc" "${dmc[@]}" --steps 8e3 > out 2> err) || fail "the dmc extension failed"
+for f in vmc-dmc.tsv out err; do
+  cmp -s dmc-fresh/$f dmc-extended/$f || fail "dmc: $f of 2e3 extended to 8e3 differs from 8e3 at once"
+done
+echo "ok dmc extended from 2e3 to 8e3 steps: the table of 8e3 steps"
+status=0
+(cd dmc-extended && "$vmc" "${dmc[@]}" --steps 8e3 --time-step 1e-4 > out 2> err) || status=$?
+[ "$status" = 2 ] && grep -q "it was written with --time-step 2e-04, not 1e-04" dmc-extended/err ||
+  fail "dmc with another time step: status $status: $(cat dmc-extended/err)"
+echo "ok refused, dmc with another time step: $(cat dmc-extended/err)"
+
 # Extension: 2e4 steps, then 8e4 with the same checkpoint, against 8e4 at once.
 short=(scan --separations 0.5,0.74,1.5 --walkers 3 --equilibration 500 --checkpoint run.ckpt)
 mkdir fresh extended

@@ -9,6 +9,7 @@
 
 #include "output/io_error.h"
 #include "vmc/options.h"
+#include "vmc/stream_plan.h"
 
 namespace vmc {
 namespace {
@@ -50,9 +51,12 @@ double byte_reader::f64() {
 }
 
 float byte_reader::f32() {
-  const std::uint64_t b = u64();
-  if (b > 0xffffffffu) throw checkpoint_error("it is corrupt (a float out of range)");
-  const auto b32 = static_cast<std::uint32_t>(b);
+  if (bytes_.size() - at_ < 4) throw checkpoint_error("it is truncated");
+  std::uint32_t b32 = 0;
+  for (int k = 0; k < 4; ++k) {
+    b32 |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes_[at_ + k])) << (8 * k);
+  }
+  at_ += 4;
   float x;
   std::memcpy(&x, &b32, 4);
   return x;
@@ -323,7 +327,7 @@ std::map<std::uint64_t, scan_walk_state> scan_state_of(const std::string& bytes,
   byte_reader r(bytes);
   steps = r.i64();
   if (steps < 1) throw checkpoint_error("it is corrupt (its steps)");
-  const std::uint64_t n = r.count(15 * 8);
+  const std::uint64_t n = r.count(96);
   const std::uint64_t walks =
       settings.separations.size() * static_cast<std::uint64_t>(settings.walkers);
   scan_settings then = settings;
@@ -397,6 +401,155 @@ void scan_checkpoint::write() {
 
 void scan_checkpoint::write_locked() {
   write_checkpoint(path_, id_, scan_state_bytes(settings_.steps, walks_));
+  last_ = std::chrono::steady_clock::now();
+}
+
+}  // namespace vmc
+
+namespace vmc {
+
+identity dmc_identity(const std::string& version, const dmc_settings& s) {
+  std::string separations, parameters;
+  for (std::size_t i = 0; i < s.separations.size(); ++i) {
+    separations += (i == 0 ? "" : ",") + shortest(s.separations[i]);
+    const trial_parameters& p = s.parameters[i];
+    parameters += (i == 0 ? "" : ",") + shortest(p.beta) + " " + shortest(p.lambda) + " " + shortest(p.a);
+  }
+  return {{"version", version},
+          {"command", "dmc"},
+          {"separations", separations},
+          {"parameters", parameters},
+          {"time-step", shortest(s.time_step)},
+          {"walkers", std::to_string(s.walkers)},
+          {"equilibration", std::to_string(s.equilibration)},
+          {"seed", std::to_string(s.seed)},
+          {"vmc-steps", std::to_string(s.vmc_steps)}};
+}
+
+std::string dmc_state_bytes(std::int64_t steps, const std::map<std::size_t, dmc_state>& states) {
+  byte_writer w;
+  w.i64(steps);
+  w.u64(states.size());
+  for (const auto& [index, st] : states) {
+    w.u64(index);
+    w.i64(st.step);
+    w.f64(st.energy_vmc);
+    w.u64(st.streams);
+    w.f64(st.e_average);
+    w.f64(st.e_trial);
+    w.i64(st.moves);
+    w.i64(st.accepted);
+    write_blocking(w, st.series);
+    w.f64(st.population_sum);
+    w.f64(st.population_squares);
+    w.f64(st.unweighted_sum);
+    w.u64(st.walkers.size());
+    for (const diffusion_walker& x : st.walkers) {
+      for (const float v : x.r) w.f32(v);
+      w.f32(x.eloc);
+      w.f32(x.psi);
+      for (const float v : x.drift) w.f32(v);
+      write_generator(w, x.g);
+    }
+    w.u64(st.idle.size());
+    for (const ecuyer& g : st.idle) write_generator(w, g);
+  }
+  return w.bytes();
+}
+
+std::map<std::size_t, dmc_state> dmc_state_of(const std::string& bytes, const dmc_settings& settings,
+                                              std::int64_t& steps) {
+  byte_reader r(bytes);
+  steps = r.i64();
+  if (steps < 1) throw checkpoint_error("it is corrupt (its steps)");
+  const std::uint64_t n = r.count(18 * 8);
+  const std::uint64_t most_streams = stream_plan::of(settings).streams_per_separation;
+  const auto target = static_cast<std::uint64_t>(settings.walkers);
+  std::map<std::size_t, dmc_state> states;
+  for (std::uint64_t k = 0; k < n; ++k) {
+    const std::uint64_t index = r.u64();
+    if (index >= settings.separations.size() || states.count(index) != 0) {
+      throw checkpoint_error("it is corrupt (a separation that is not the run's)");
+    }
+    dmc_state st;
+    st.step = r.i64();
+    st.energy_vmc = r.f64();
+    st.streams = r.u64();
+    st.e_average = r.f64();
+    st.e_trial = r.f64();
+    st.moves = r.i64();
+    st.accepted = r.i64();
+    st.series = read_blocking(r);
+    st.population_sum = r.f64();
+    st.population_squares = r.f64();
+    st.unweighted_sum = r.f64();
+    const std::uint64_t walkers = r.count(72);
+    for (std::uint64_t w = 0; w < walkers; ++w) {
+      diffusion_walker x{};
+      for (float& v : x.r) v = r.f32();
+      x.eloc = r.f32();
+      x.psi = r.f32();
+      for (float& v : x.drift) v = r.f32();
+      x.g = read_generator(r);
+      st.walkers.push_back(x);
+    }
+    const std::uint64_t idle = r.count(16);
+    for (std::uint64_t g = 0; g < idle; ++g) st.idle.push_back(read_generator(r));
+    if (st.step < 0 || st.step > settings.equilibration + steps ||
+        st.series.count() != std::max<std::int64_t>(0, st.step - settings.equilibration) ||
+        st.accepted < 0 || st.accepted > st.moves || st.streams < 2 + target ||
+        st.streams > most_streams || 4 * walkers < target || walkers > 4 * target ||
+        idle > most_streams) {
+      throw checkpoint_error("it is corrupt (a separation's state)");
+    }
+    states.emplace(index, std::move(st));
+  }
+  if (!r.at_end()) throw checkpoint_error("it is corrupt (bytes after its separations)");
+  return states;
+}
+
+dmc_checkpoint::dmc_checkpoint(std::string path, std::chrono::milliseconds every, identity id,
+                               const dmc_settings& settings)
+    : path_(std::move(path)), every_(every), id_(std::move(id)), settings_(settings),
+      last_(std::chrono::steady_clock::now()) {
+  std::string state;
+  if (!read_checkpoint(path_, id_, state)) return;
+  std::int64_t steps = 0;
+  try {
+    states_ = dmc_state_of(state, settings_, steps);
+  } catch (const checkpoint_error& e) {
+    throw checkpoint_error("--checkpoint: " + path_ + ": " + e.what() +
+                           "; refused (remove it to start afresh)");
+  }
+  if (steps > settings_.steps) {
+    throw checkpoint_error("--checkpoint: " + path_ + ": it holds a run of --steps " +
+                           std::to_string(steps) + ", more than " + std::to_string(settings_.steps) +
+                           "; refused (a run continues only with as many steps or more)");
+  }
+  resumed_ = true;
+  for (const auto& [index, st] : states_) resumed_steps_ += st.step;
+}
+
+bool dmc_checkpoint::find(std::size_t index, dmc_state& st) {
+  const auto it = states_.find(index);
+  if (it == states_.end()) return false;
+  st = it->second;
+  return true;
+}
+
+void dmc_checkpoint::keep(std::size_t index, const dmc_state& st, bool done) {
+  if (!done && (every_.count() == 0 || std::chrono::steady_clock::now() - last_ < every_)) return;
+  states_[index] = st;
+  write();
+}
+
+void dmc_checkpoint::stopped(std::size_t index, const dmc_state& st) {
+  states_[index] = st;
+  write();
+}
+
+void dmc_checkpoint::write() {
+  write_checkpoint(path_, id_, dmc_state_bytes(settings_.steps, states_));
   last_ = std::chrono::steady_clock::now();
 }
 

@@ -49,7 +49,7 @@ class byte_writer {
   void f32(float x) {
     std::uint32_t b;
     std::memcpy(&b, &x, 4);
-    u64(b);
+    for (int k = 0; k < 4; ++k) bytes_.push_back(static_cast<char>((b >> (8 * k)) & 0xff));
   }
   void text(const std::string& s) {
     u64(s.size());
@@ -157,6 +157,45 @@ class scan_checkpoint final : public scan_keeper {
   std::chrono::steady_clock::time_point last_;
   std::int64_t resumed_steps_ = 0;
   bool resumed_ = false;
+};
+
+}  // namespace vmc
+
+#include "vmc/dmc.h"
+
+namespace vmc {
+
+// The identity of a dmc run: what decides its numbers, --steps aside.
+identity dmc_identity(const std::string& version, const dmc_settings& settings);
+
+// A dmc run's states as bytes, and back (checked against the settings).
+std::string dmc_state_bytes(std::int64_t steps, const std::map<std::size_t, dmc_state>& states);
+std::map<std::size_t, dmc_state> dmc_state_of(const std::string& bytes, const dmc_settings& settings,
+                                              std::int64_t& steps);
+
+// Keeps a dmc run's separations in a checkpoint file: written at most every
+// `every` (0: never by time), when a separation ends and when the run stops.
+class dmc_checkpoint final : public dmc_keeper {
+ public:
+  dmc_checkpoint(std::string path, std::chrono::milliseconds every, identity id,
+                 const dmc_settings& settings);
+  bool find(std::size_t index, dmc_state& st) override;
+  void keep(std::size_t index, const dmc_state& st, bool done) override;
+  void stopped(std::size_t index, const dmc_state& st) override;
+  bool resumed() const { return resumed_; }
+  // The steps the checkpoint held when the run started, over every separation.
+  std::int64_t resumed_steps() const { return resumed_steps_; }
+
+ private:
+  void write();
+  std::string path_;
+  std::chrono::milliseconds every_;
+  identity id_;
+  dmc_settings settings_;
+  std::map<std::size_t, dmc_state> states_;
+  std::chrono::steady_clock::time_point last_;
+  bool resumed_ = false;
+  std::int64_t resumed_steps_ = 0;
 };
 
 }  // namespace vmc

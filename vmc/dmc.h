@@ -1,10 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <vector>
 
 #include "output/table.h"
+#include "stats/blocking.h"
+#include "walk/diffusion.h"
 #include "vmc/flags.h"
 #include "vmc/stop_request.h"
 #include "vmc/optimize.h"
@@ -61,6 +64,39 @@ struct dmc_row {
 dmc_row run_dmc(const dmc_settings& settings, std::size_t index,
                 const std::function<void(std::int64_t, std::int64_t)>& progress = {},
                 const stop_request* stop = nullptr);
+
+// Where a separation's run stands after `step` steps (equilibration
+// included): the population in walker order (configuration, evaluation,
+// generator), the generators of the walkers that died, the run's scalars and
+// its sums. How a step moves the walkers is no part of it.
+struct dmc_state {
+  std::int64_t step = 0;
+  double energy_vmc = 0;
+  std::vector<diffusion_walker> walkers;
+  std::deque<ecuyer> idle;
+  std::uint64_t streams = 0;  // of the separation opened so far
+  double e_average = 0, e_trial = 0;
+  std::int64_t moves = 0, accepted = 0;
+  blocking series;
+  double population_sum = 0, population_squares = 0, unweighted_sum = 0;
+};
+
+// What keeps a dmc run's states for a checkpoint: find gives the state a
+// separation was left in; keep is handed the state after every step (and
+// decides itself when to write), with done true when the separation ends.
+class dmc_keeper {
+ public:
+  virtual ~dmc_keeper() = default;
+  virtual bool find(std::size_t index, dmc_state& st) = 0;
+  virtual void keep(std::size_t index, const dmc_state& st, bool done) = 0;
+  virtual void stopped(std::size_t index, const dmc_state& st) = 0;
+};
+
+// run_dmc from the state the keeper finds (or afresh), handing it every
+// step's state; a state of fewer --steps is continued to more.
+dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
+                        const std::function<void(std::int64_t, std::int64_t)>& progress,
+                        const stop_request* stop, dmc_keeper* keeper);
 
 // What makes the row other than it seems; empty for a sound row.
 std::vector<flag> flags_of(const dmc_row& r);

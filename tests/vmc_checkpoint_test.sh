@@ -84,6 +84,33 @@ status=0
   fail "dmc with another time step: status $status: $(cat dmc-extended/err)"
 echo "ok refused, dmc with another time step: $(cat dmc-extended/err)"
 
+# vmc optimize keeps its finished rounds: killed at random moments and
+# continued, and run again with more --steps (only the final walks again).
+opt=(optimize --separations 0.74,1.5 --sample-steps 2e4 --max-rounds 4 --checkpoint run.ckpt
+     --checkpoint-every 0.05s)
+mkdir opt-whole opt-killed opt-extended
+(cd opt-whole && "$vmc" "${opt[@]}" --steps 2e5 > out 2> err) || fail "the uninterrupted optimize failed"
+cd opt-killed
+moments=()
+for k in 1 2 3 4 5; do
+  "$vmc" "${opt[@]}" --steps 2e5 > out 2> err &
+  pid=$!
+  moment=$(printf '0.%02d' $((RANDOM % 60 + 5)))
+  moments+=("$moment")
+  sleep "$moment"
+  kill -KILL "$pid" 2> /dev/null || true
+  { wait "$pid"; } 2> /dev/null || true
+done
+"$vmc" "${opt[@]}" --steps 2e5 > out 2> err || fail "the continued optimize failed: $(cat err)"
+cd ..
+(cd opt-extended && "$vmc" "${opt[@]}" --steps 5e4 > /dev/null 2>&1 &&
+  "$vmc" "${opt[@]}" --steps 2e5 > out 2> err) || fail "the optimize extension failed"
+for f in vmc-optimize.tsv out err; do
+  cmp -s opt-whole/$f opt-killed/$f || fail "optimize: $f differs after SIGKILL at ${moments[*]} s"
+  cmp -s opt-whole/$f opt-extended/$f || fail "optimize: $f of 5e4 run again with 2e5 differs"
+done
+echo "ok optimize killed at ${moments[*]} s, and run again with more steps: the same table"
+
 # Extension: 2e4 steps, then 8e4 with the same checkpoint, against 8e4 at once.
 short=(scan --separations 0.5,0.74,1.5 --walkers 3 --equilibration 500 --checkpoint run.ckpt)
 mkdir fresh extended

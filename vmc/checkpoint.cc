@@ -554,3 +554,111 @@ void dmc_checkpoint::write() {
 }
 
 }  // namespace vmc
+
+namespace vmc {
+
+identity optimize_identity(const std::string& version, const optimize_settings& s) {
+  std::string separations;
+  for (const float x : s.separations) separations += (separations.empty() ? "" : ",") + shortest(x);
+  return {{"version", version},
+          {"command", "optimize"},
+          {"separations", separations},
+          {"equilibration", std::to_string(s.equilibration)},
+          {"sample-steps", std::to_string(s.sample_steps)},
+          {"max-rounds", std::to_string(s.max_rounds)},
+          {"step-size", s.tune_step ? "tuned from " + shortest(s.step_size) : shortest(s.step_size)},
+          {"seed", std::to_string(s.seed)}};
+}
+
+std::string optimize_state_bytes(const std::map<std::size_t, optimize_state>& states) {
+  byte_writer w;
+  w.u64(states.size());
+  for (const auto& [index, st] : states) {
+    w.u64(index);
+    w.i64(st.rounds);
+    w.f64(st.p.beta);
+    w.f64(st.p.lambda);
+    w.f64(st.p.a);
+    w.i64(st.steps);
+    w.f64(st.predicted);
+    w.f64(st.predicted_error);
+    w.u64(st.converged ? 1 : 0);
+    w.u64(st.searched ? 1 : 0);
+  }
+  return w.bytes();
+}
+
+std::map<std::size_t, optimize_state> optimize_state_of(const std::string& bytes,
+                                                        const optimize_settings& settings) {
+  byte_reader r(bytes);
+  const std::uint64_t n = r.count(10 * 8);
+  std::map<std::size_t, optimize_state> states;
+  for (std::uint64_t k = 0; k < n; ++k) {
+    const std::uint64_t index = r.u64();
+    if (index >= settings.separations.size() || states.count(index) != 0) {
+      throw checkpoint_error("it is corrupt (a separation that is not the run's)");
+    }
+    optimize_state st;
+    const std::int64_t rounds = r.i64();
+    st.p = {r.f64(), r.f64(), r.f64()};
+    st.steps = r.i64();
+    st.predicted = r.f64();
+    st.predicted_error = r.f64();
+    const std::uint64_t converged = r.u64(), searched = r.u64();
+    if (rounds < 1 || rounds > settings.max_rounds || converged > 1 || searched > 1 ||
+        st.steps < settings.sample_steps || st.steps > 8 * settings.sample_steps ||
+        !std::isfinite(st.p.beta) || !std::isfinite(st.p.lambda) || !std::isfinite(st.p.a)) {
+      throw checkpoint_error("it is corrupt (a separation's rounds)");
+    }
+    st.rounds = static_cast<int>(rounds);
+    st.converged = converged == 1;
+    st.searched = searched == 1;
+    states.emplace(index, st);
+  }
+  if (!r.at_end()) throw checkpoint_error("it is corrupt (bytes after its separations)");
+  return states;
+}
+
+optimize_checkpoint::optimize_checkpoint(std::string path, std::chrono::milliseconds every,
+                                         identity id, const optimize_settings& settings)
+    : path_(std::move(path)), every_(every), id_(std::move(id)), settings_(settings),
+      last_(std::chrono::steady_clock::now()) {
+  std::string state;
+  if (!read_checkpoint(path_, id_, state)) return;
+  try {
+    states_ = optimize_state_of(state, settings_);
+  } catch (const checkpoint_error& e) {
+    throw checkpoint_error("--checkpoint: " + path_ + ": " + e.what() +
+                           "; refused (remove it to start afresh)");
+  }
+  resumed_ = true;
+  for (const auto& [index, st] : states_) resumed_rounds_ += st.rounds;
+}
+
+bool optimize_checkpoint::find(std::size_t index, optimize_state& st) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  const auto it = states_.find(index);
+  if (it == states_.end()) return false;
+  st = it->second;
+  return true;
+}
+
+void optimize_checkpoint::keep(std::size_t index, const optimize_state& st, bool force) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  states_[index] = st;
+  if (force || (every_.count() > 0 && std::chrono::steady_clock::now() - last_ >= every_)) {
+    write_locked();
+  }
+}
+
+void optimize_checkpoint::write() {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  write_locked();
+}
+
+void optimize_checkpoint::write_locked() {
+  write_checkpoint(path_, id_, optimize_state_bytes(states_));
+  last_ = std::chrono::steady_clock::now();
+}
+
+}  // namespace vmc

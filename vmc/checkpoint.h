@@ -199,3 +199,43 @@ class dmc_checkpoint final : public dmc_keeper {
 };
 
 }  // namespace vmc
+
+#include "vmc/optimize.h"
+
+namespace vmc {
+
+// The identity of an optimisation: what decides its rounds and its final
+// walk, --steps aside (a run of more steps walks only the final walks again).
+identity optimize_identity(const std::string& version, const optimize_settings& settings);
+
+std::string optimize_state_bytes(const std::map<std::size_t, optimize_state>& states);
+std::map<std::size_t, optimize_state> optimize_state_of(const std::string& bytes,
+                                                        const optimize_settings& settings);
+
+// Keeps an optimisation's finished rounds in a checkpoint file: written at
+// most every `every` after a round, when a separation's search ends, and by
+// write() (on a stop and at the end).
+class optimize_checkpoint final : public optimize_keeper {
+ public:
+  optimize_checkpoint(std::string path, std::chrono::milliseconds every, identity id,
+                      const optimize_settings& settings);
+  bool find(std::size_t index, optimize_state& st) override;
+  void keep(std::size_t index, const optimize_state& st, bool force) override;
+  void write();
+  bool resumed() const { return resumed_; }
+  int resumed_rounds() const { return resumed_rounds_; }
+
+ private:
+  void write_locked();
+  std::string path_;
+  std::chrono::milliseconds every_;
+  identity id_;
+  optimize_settings settings_;
+  std::mutex mutex_;
+  std::map<std::size_t, optimize_state> states_;
+  std::chrono::steady_clock::time_point last_;
+  bool resumed_ = false;
+  int resumed_rounds_ = 0;
+};
+
+}  // namespace vmc

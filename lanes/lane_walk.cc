@@ -399,6 +399,22 @@ energy_statistics statistics_in_lane(const lane_statistics& s, std::size_t k) {
   return e;
 }
 
+void set_statistics_in_lane(lane_statistics& s, std::size_t k, const energy_statistics& e) {
+  s.shift[k] = e.series.shift;
+  for (std::size_t l = 0; l < lane_statistics::levels; ++l) {
+    const block_level& b = e.series.levels[l];
+    s.n[l][k] = b.n;
+    s.pending[l][k] = b.pending;
+    s.sum[l][k] = b.sum;
+    s.sum_squares[l][k] = b.sum_squares;
+    s.sum_products[l][k] = b.sum_products;
+    s.first[l][k] = b.first;
+    s.last[l][k] = b.last;
+  }
+  s.accepted[k] = static_cast<double>(e.accepted);
+  s.sum_accepted[k] = e.sum_accepted;
+}
+
 walker walker_in_lane(const lane_walkers& group, std::size_t k) {
   walker w;
   for (std::size_t i = 0; i < 6; ++i) w.r[i] = group.r[i][k];

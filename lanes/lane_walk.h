@@ -96,6 +96,9 @@ struct lane_statistics {
 
 // Lane k's statistics, to the bit those of energy_statistics fed the same steps.
 energy_statistics statistics_in_lane(const lane_statistics& s, std::size_t k);
+// Puts e into lane k, to continue it: every lane of s must then be given
+// statistics of as many values (a group's walks have walked alike).
+void set_statistics_in_lane(lane_statistics& s, std::size_t k, const energy_statistics& e);
 
 // Runs `steps` steps of every lane of the group; with out, records them
 // (steps must then be at most out->capacity()); with stats, adds each step to

@@ -212,4 +212,15 @@ std::vector<std::string> entries(const std::filesystem::path& dir) {
   return v;
 }
 
+std::string table_body(const std::string& text) {
+  std::size_t at = 0;
+  for (const char* start : {"# vmc ", "# vmc "}) {
+    if (text.compare(at, std::string(start).size(), start) != 0) return "(no provenance line)\n" + text;
+    at = text.find('\n', at);
+    if (at == std::string::npos) return "(no provenance line)\n" + text;
+    ++at;
+  }
+  return text.substr(at);
+}
+
 }  // namespace vmc::testing

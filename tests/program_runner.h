@@ -60,6 +60,10 @@ void write_file(const std::filesystem::path& p, const std::string& text);
 std::vector<std::string> lines(const std::string& text);
 // The blank-separated items of one record (the leading blank dropped).
 std::vector<std::string> items(const std::string& record);
+// A vmc table file without its leading comment lines ('#'), which name the
+// program and the command; expects exactly two of them, the first
+// "# vmc VERSION", the second "# vmc " and the arguments.
+std::string table_body(const std::string& text);
 // Names of the entries of dir, sorted.
 std::vector<std::string> entries(const std::filesystem::path& dir);
 

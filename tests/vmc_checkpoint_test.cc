@@ -6,6 +6,7 @@
 #include "vmc/optimize.h"
 #include "vmc/scan.h"
 #include "vmc/stop_request.h"
+#include "vmc/stream_plan.h"
 
 // Runs stopped on request, checkpoints written, read back and refused.
 
@@ -54,6 +55,70 @@ TEST(StopRequest, StopsALongScanSoon) {
   EXPECT_THROW(run_scan(scan, {}, &stop), run_stopped);
   stopper.join();
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+}
+
+}  // namespace
+}  // namespace vmc
+
+namespace vmc {
+namespace {
+
+bool same(const ecuyer& a, const ecuyer& b) { return a.ix1 == b.ix1 && a.ix2 == b.ix2; }
+
+// A longer run walks the very streams of a shorter one: the layout depends on
+// the seed, the walkers and the separations, never on the steps. Every stream
+// starts one length after the one before, the longest power of two that
+// shares out the run's streams within the period, (m1 - 1)(m2 - 1) / 2.
+TEST(StreamPlan, StreamsDoNotDependOnTheSteps) {
+  scan_settings a;
+  a.separations = {0.5f, 0.74f, 1.5f};
+  a.walkers = 5;
+  a.steps = 20000;
+  scan_settings b = a;
+  b.steps = 80000;
+  b.equilibration = 77;
+  const stream_plan pa = stream_plan::of(a), pb = stream_plan::of(b);
+  for (std::size_t i = 0; i < 3; ++i) {
+    for (std::uint64_t k = 0; k < 5; ++k) EXPECT_TRUE(same(pa.stream(i, k), pb.stream(i, k)));
+  }
+  ecuyer g = pa.stream(1, 4);  // stream 9 of the run
+  EXPECT_EQ(pa.draws_per_stream(), std::uint64_t{1} << 56);  // 15 streams: 1.3e17 each
+  EXPECT_TRUE(same(ecuyer_advance(g, pa.draws_per_stream()), pa.stream(2, 0)));
+  EXPECT_LE(static_cast<double>(pa.draws_per_stream()) * 15, stream_plan::usable_draws);
+  EXPECT_GT(static_cast<double>(pa.draws_per_stream()) * 30, stream_plan::usable_draws);
+  dmc_settings d;
+  d.separations = {0.74f, 1.5f};
+  d.steps = 20000;
+  dmc_settings e = d;
+  e.steps = 80000;
+  EXPECT_TRUE(same(stream_plan::of(d).stream(1, 7), stream_plan::of(e).stream(1, 7)));
+  EXPECT_EQ(stream_plan::of(d).streams_per_separation, 2u + 12u * 2000u);
+  optimize_settings o;
+  o.separations = {0.74f, 1.5f};
+  optimize_settings q = o;
+  q.steps *= 4;
+  EXPECT_TRUE(same(stream_plan::of(o).stream(1, 10), stream_plan::of(q).stream(1, 10)));
+  const double period = 2147483562.0 * 2147483398.0 / 2.0;
+  EXPECT_LT(stream_plan::usable_draws, period);
+}
+
+// A run whose walks outgrow their streams, or whose streams outgrow the
+// period, is refused naming the option that made it so.
+TEST(StreamPlan, RefusesRunsBeyondThePeriodNamingTheOption) {
+  scan_settings s;
+  s.separations = {0.74f, 1.5f};  // 2^59 deviates each, 8.2e16 steps
+  s.steps = 80000000000000000;
+  EXPECT_TRUE(stream_plan::of(s).fits());
+  s.steps = 83000000000000000;
+  EXPECT_EQ(stream_plan::of(s).misfit().value_or("").rfind("--steps: ", 0), 0u);
+  s.steps = 100000000000;
+  s.walkers = 100000000000;  // 10^15 streams
+  s.separations.assign(10000, 1.0f);
+  EXPECT_EQ(stream_plan::of(s).misfit().value_or("").rfind("--walkers: ", 0), 0u);
+  optimize_settings o;
+  o.separations = {0.74f};
+  o.sample_steps = 5000000000000000;
+  EXPECT_EQ(stream_plan::of(o).misfit().value_or("").rfind("--sample-steps: ", 0), 0u);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "random/streams.h"
 #include "stats/blocking.h"
 #include "vmc/scan.h"
+#include "vmc/stream_plan.h"
 #include "walk/diffusion.h"
 #include "walk/metropolis.h"
 #include "walk/proposals.h"
@@ -59,10 +60,12 @@ TEST(Dmc, LongRunsFitInTheGeneratorsPeriod) {
   dmc_settings settings;
   settings.separations.assign(21, 1.0f);
   settings.steps = 10000000;
-  EXPECT_TRUE(dmc_fits_period(settings));
-  settings.walkers = 1000000;
-  settings.steps = 1000000000000;
-  EXPECT_FALSE(dmc_fits_period(settings));
+  EXPECT_TRUE(stream_plan::of(settings).fits());
+  settings.steps = 1000000000000000;
+  EXPECT_EQ(stream_plan::of(settings).misfit().value_or("").rfind("--steps: ", 0), 0u);
+  settings.steps = 1000;
+  settings.walkers = 100000000000000;
+  EXPECT_EQ(stream_plan::of(settings).misfit().value_or("").rfind("--walkers: ", 0), 0u);
 }
 
 TEST(Dmc, PopulationControlKeepsTheWalkersNearTheirTarget) {

@@ -7,6 +7,7 @@
 #include "lane_targets.h"
 #include "lanes/lane_walk.h"
 #include "vmc/scan.h"
+#include "vmc/stream_plan.h"
 
 // vmc scan's lane path against its scalar path, byte for byte on every
 // Highway target, and its walkers: their steps, their merged error bars.
@@ -57,7 +58,7 @@ TEST(ScanWalkers, ShareTheStepsOfTheirSeparation) {
   EXPECT_EQ(steps, (std::vector<std::int64_t>{3, 3, 2, 2}));
   s.walkers = 1;
   EXPECT_EQ(walker_steps(s, 0), 10);
-  EXPECT_EQ(draws_per_walk(s), 6u + 7u * (10000u + 10u));
+  EXPECT_EQ(stream_plan::of(s).most_draws, 6u + 7u * (10000u + 10u));
 }
 
 TEST(ScanWalkers, MergedGiveErrorBarsThatMatchTheSpreadOverSeeds) {

@@ -8,6 +8,7 @@
 
 #include "output/table.h"
 #include "vmc/ranks.h"
+#include "vmc/stop_request.h"
 
 namespace vmc {
 
@@ -30,6 +31,31 @@ struct finished_table {
 int run_command(const std::string& name, const ranks& job, const std::string& output,
                 const std::function<void()>& check,
                 const std::function<std::optional<finished_table>(bool terminal)>& work);
+
+// The lines that start every table file: "# vmc VERSION" and "# vmc ARGS",
+// the command line as typed, each argument quoted as a POSIX shell would need
+// it ($'...' for control bytes), so that pasting it runs the same command.
+// No date, no host: the same command gives the same bytes.
+std::string provenance_lines(const std::string& version, int argc, const char* const* argv);
+
+// The provenance lines every table file of this process starts with; empty
+// until set (a table then starts with its header).
+void set_provenance(std::string lines);
+const std::string& provenance();
+
+// From now on SIGINT, SIGTERM and SIGHUP (but those ignored when the program
+// started) set the returned stop request instead of ending the program: a
+// run that keeps a checkpoint writes it and stops. stop_signal() is the
+// signal that came, 0 before one.
+const stop_request* stop_on_signals();
+int stop_signal();
+
+// What a run stopped by a signal says: that its state is in `checkpoint`,
+// that the same command continues it, and that `output` is as it was.
+std::string stopped_message(const std::string& checkpoint, const std::string& output);
+
+// --checkpoint FILE and --checkpoint-every TIME, for the subcommands that keep one.
+void add_checkpoint_options(CLI::App& cmd, std::string& checkpoint, std::string& every);
 
 // Refuses an option given with an empty value (--parameters ''), which would
 // otherwise read as the option not given.

@@ -8,11 +8,11 @@
 #include "lanes/diffusion_lanes.h"
 #include "lanes/lane_walk.h"
 #include "model/constants.h"
-#include "random/streams.h"
 #include "stats/blocking.h"
 #include "vmc/parallel_tasks.h"
 #include "vmc/sampling.h"
 #include "vmc/scan.h"
+#include "vmc/stream_plan.h"
 #include "walk/diffusion.h"
 #include "walk/start_configuration.h"
 
@@ -24,7 +24,6 @@ constexpr double feedback_steps = 50;              // population control: steps 
 constexpr double average_share = 0.01;             // running average of E: weight of a new step
 constexpr double lowest_population = 0.25;         // of the target: below it the run ends
 constexpr double highest_population = 4.0;         // of the target: above it the run ends
-constexpr std::uint64_t streams_per_walker = 12;   // streams a separation hands out, per target walker
 
 // The local energy that weighs a walker, cut off around the best estimate of
 // the energy (Umrigar, Nightingale and Runge 1993): |S - E_best| <= E_cut with
@@ -45,28 +44,15 @@ double cut_local_energy(double eloc, double e_best, double e_cut) {
 
 }  // namespace
 
-std::uint64_t dmc_streams_per_separation(const dmc_settings& settings) {
-  return 2 + streams_per_walker * static_cast<std::uint64_t>(settings.walkers);
-}
-
-std::uint64_t dmc_draws_per_stream(const dmc_settings& settings) {
-  // A walker draws 8 deviates a step; the first stream walks vmc_steps, the
-  // second 20 W, each after 10000 steps of equilibration, 7 deviates a step.
-  const auto total = static_cast<std::uint64_t>(settings.equilibration + settings.steps);
-  const auto longest_walk =
-      static_cast<std::uint64_t>(std::max(settings.vmc_steps, 20 * settings.walkers) + 10000);
-  return std::max<std::uint64_t>(8 * total + 64, 6 + 7 * longest_walk);
-}
-
-bool dmc_fits_period(const dmc_settings& settings) {
-  const double streams = static_cast<double>(settings.separations.size()) *
-                         static_cast<double>(dmc_streams_per_separation(settings));
-  return streams * static_cast<double>(dmc_draws_per_stream(settings)) <= 2e18;
-}
-
 dmc_row run_dmc(const dmc_settings& settings, std::size_t index,
                 const std::function<void(std::int64_t, std::int64_t)>& progress,
                 const stop_request* stop) {
+  return run_dmc_keeping(settings, index, progress, stop, nullptr);
+}
+
+dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
+                        const std::function<void(std::int64_t, std::int64_t)>& progress,
+                        const stop_request* stop, dmc_keeper* keeper) {
   validate(settings);
   check_tasks({index}, settings.separations.size());
   const float s = settings.separations[index];
@@ -74,10 +60,9 @@ dmc_row run_dmc(const dmc_settings& settings, std::size_t index,
   const covalent_ionic_trial<float> t = trial_of(s, p);
   const double tau = static_cast<double>(settings.time_step);
   const std::int64_t total = settings.equilibration + settings.steps;
-  const std::uint64_t per_stream = dmc_draws_per_stream(settings);
-  const std::uint64_t base = static_cast<std::uint64_t>(index) * dmc_streams_per_separation(settings);
+  const stream_plan plan = stream_plan::of(settings);
   const auto target_walkers = static_cast<std::uint64_t>(settings.walkers);
-  auto stream = [&](std::uint64_t k) { return walk_stream(settings.seed, base + k, per_stream); };
+  auto stream = [&](std::uint64_t k) { return plan.stream(index, k); };
   constexpr model_constants c = make_constants();
   const double e_cut =
       2.0 * std::sqrt(static_cast<double>(c.e2) / static_cast<double>(c.abohr) / tau);
@@ -87,33 +72,33 @@ dmc_row run_dmc(const dmc_settings& settings, std::size_t index,
   row.walkers = settings.walkers;
   row.steps = settings.steps;
 
-  // The trial function's variational energy, for comparison.
-  {
-    ecuyer g = stream(0);
-    const coords start = start_configuration(g, s, offset_rounding::per_operation);
-    row.energy_vmc = measure(g, start, t, 0.40125f, 10000, settings.vmc_steps).energy;
-  }
-  if (!std::isfinite(row.energy_vmc)) end_run(s, 0, "the trial function's local energy is not finite");
-  // The first population: every second kept configuration of a walk of psi_T^2.
-  std::vector<diffusion_walker> walkers;
-  {
+  dmc_state st;
+  if (keeper == nullptr || !keeper->find(index, st)) {
+    // The trial function's variational energy, for comparison.
+    {
+      ecuyer g = stream(0);
+      const coords start = start_configuration(g, s, offset_rounding::per_operation);
+      st.energy_vmc = measure(g, start, t, 0.40125f, 10000, settings.vmc_steps).energy;
+    }
+    if (!std::isfinite(st.energy_vmc)) end_run(s, 0, "the trial function's local energy is not finite");
+    // The first population: every second kept configuration of a walk of psi_T^2.
     ecuyer g = stream(1);
     const coords start = start_configuration(g, s, offset_rounding::per_operation);
     const sample smp = draw_sample(g, start, t, 0.40125f, 10000, 20 * settings.walkers);
     for (std::uint64_t k = 0; k < target_walkers; ++k) {
-      walkers.push_back(diffusion_walker_at(smp.r[2 * k], t, stream(2 + k)));
-      if (!std::isfinite(walkers.back().eloc)) {
+      st.walkers.push_back(diffusion_walker_at(smp.r[2 * k], t, stream(2 + k)));
+      if (!std::isfinite(st.walkers.back().eloc)) {
         end_run(s, 0, "a walker's local energy is not finite");
       }
     }
+    st.e_average = st.energy_vmc;
+    st.e_trial = st.e_average;
+    st.streams = 2 + target_walkers;
   }
+  row.energy_vmc = st.energy_vmc;
 
   const double target = static_cast<double>(settings.walkers);
-  double e_average = row.energy_vmc;
-  double e_trial = e_average;
-  std::int64_t moves = 0, accepted = 0;
-  blocking series;
-  double population_sum = 0, population_squares = 0, unweighted_sum = 0;
+  std::vector<diffusion_walker>& walkers = st.walkers;
   std::vector<diffusion_move> done;
   std::vector<diffusion_walker> next;
   // A copy beyond a walker's first takes the generator of a walker that
@@ -122,11 +107,14 @@ dmc_row run_dmc(const dmc_settings& settings, std::size_t index,
   // drawn by one walker at a time, at most 8 deviates a step, so no stream is
   // drawn twice, and the streams ever opened are at most the generators held
   // at once: below 3 times the population, 12 W within the band.
-  std::deque<ecuyer> idle;
-  std::uint64_t streams = 2 + target_walkers;
+  std::deque<ecuyer>& idle = st.idle;
 
-  for (std::int64_t step = 0; step < total; ++step) {
-    if (stop_requested(stop)) throw run_stopped();
+  const std::int64_t resumed_at = st.step;
+  for (std::int64_t& step = st.step; step < total;) {
+    if (stop_requested(stop)) {
+      if (keeper != nullptr) keeper->stopped(index, st);
+      throw run_stopped();
+    }
     const std::int64_t n = static_cast<std::int64_t>(walkers.size());
     done.resize(walkers.size());
     // The walkers move in groups of lane_width, in vector lanes, each to the
@@ -143,16 +131,16 @@ dmc_row run_dmc(const dmc_settings& settings, std::size_t index,
                            done.data() + first);
     }
     // Everything from here on runs in walker order.
-    for (const diffusion_move& m : done) accepted += m.accepted;
-    moves += n;
-    const double tau_eff = tau * static_cast<double>(accepted) / static_cast<double>(moves);
+    for (const diffusion_move& m : done) st.accepted += m.accepted;
+    st.moves += n;
+    const double tau_eff = tau * static_cast<double>(st.accepted) / static_cast<double>(st.moves);
     double sw = 0, swe = 0;
     next.clear();
     for (std::size_t k = 0; k < walkers.size(); ++k) {
       const diffusion_move& m = done[k];
-      const double before = cut_local_energy(m.eloc_before, e_average, e_cut);
-      const double after = cut_local_energy(m.eloc_after, e_average, e_cut);
-      const double w = std::exp(-tau_eff * (0.5 * (before + after) - e_trial));
+      const double before = cut_local_energy(m.eloc_before, st.e_average, e_cut);
+      const double after = cut_local_energy(m.eloc_after, st.e_average, e_cut);
+      const double w = std::exp(-tau_eff * (0.5 * (before + after) - st.e_trial));
       if (!std::isfinite(w)) end_run(s, step + 1, "a walker's weight is not finite");
       // The step's weight multiplies the local energy where the walker now
       // stands: after branching the walkers are distributed as f = psi_T phi,
@@ -174,10 +162,10 @@ dmc_row run_dmc(const dmc_settings& settings, std::size_t index,
           next.back().g = idle.front();
           idle.pop_front();
         } else {
-          if (streams == 2 + streams_per_walker * target_walkers) {
+          if (st.streams == plan.streams_per_separation) {
             throw std::logic_error("run_dmc: more streams than a population within its band needs");
           }
-          next.back().g = stream(streams++);
+          next.back().g = stream(st.streams++);
         }
       }
     }
@@ -191,18 +179,25 @@ dmc_row run_dmc(const dmc_settings& settings, std::size_t index,
     }
     const double e_step = swe / sw;
     if (!std::isfinite(e_step)) end_run(s, step + 1, "the energy of the step is not finite");
-    e_average += average_share * (e_step - e_average);
-    e_trial = e_average - std::log(size / target) / (feedback_steps * tau);
+    st.e_average += average_share * (e_step - st.e_average);
+    st.e_trial = st.e_average - std::log(size / target) / (feedback_steps * tau);
     if (step >= settings.equilibration) {
-      series.add(e_step);
-      population_sum += size;
-      population_squares += size * size;
+      st.series.add(e_step);
+      st.population_sum += size;
+      st.population_squares += size * size;
       double e_plain = 0;
       for (const diffusion_walker& w : walkers) e_plain += static_cast<double>(w.eloc);
-      unweighted_sum += e_plain / size;
+      st.unweighted_sum += e_plain / size;
     }
-    if (progress && ((step + 1) % 1000 == 0 || step + 1 == total)) progress(step + 1, total);
+    ++step;
+    if (keeper != nullptr) keeper->keep(index, st, step == total);
+    if (progress && (step % 1000 == 0 || step == total)) progress(step, total);
   }
+  if (keeper != nullptr && resumed_at == total) keeper->keep(index, st, true);
+  const blocking& series = st.series;
+  const std::int64_t accepted = st.accepted, moves = st.moves;
+  const double population_sum = st.population_sum, population_squares = st.population_squares,
+               unweighted_sum = st.unweighted_sum;
 
   const blocking_result b = analyse(series);
   row.energy = b.mean;

@@ -1,10 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <vector>
 
 #include "output/table.h"
+#include "stats/blocking.h"
+#include "walk/diffusion.h"
 #include "vmc/flags.h"
 #include "vmc/stop_request.h"
 #include "vmc/trial_parameters.h"
@@ -44,18 +47,6 @@ struct dmc_row {
   bool converged = true;         // false when the series is too short for its error
 };
 
-// The streams of one separation: the variational walk, the first sample, the
-// first W walkers (W the target population), and the copies'. A copy takes
-// over the generator of a walker that died before it (see dmc.cc), or else
-// the separation's next stream; a population within its band of 4 W never
-// holds more than 12 W generators at once, so 2 + 12 W streams serve a run
-// of any length.
-std::uint64_t dmc_streams_per_separation(const dmc_settings& settings);
-// The deviates one stream holds: the longest walk of one stream.
-std::uint64_t dmc_draws_per_stream(const dmc_settings& settings);
-// Whether every stream of the run fits in the generator's period (about 2.3e18).
-bool dmc_fits_period(const dmc_settings& settings);
-
 // Diffusion Monte Carlo at separations[index] with trial parameters
 // parameters[index]:
 // - the population starts from configurations of a walk of psi_T^2;
@@ -78,6 +69,39 @@ bool dmc_fits_period(const dmc_settings& settings);
 dmc_row run_dmc(const dmc_settings& settings, std::size_t index,
                 const std::function<void(std::int64_t, std::int64_t)>& progress = {},
                 const stop_request* stop = nullptr);
+
+// Where a separation's run stands after `step` steps (equilibration
+// included): the population in walker order (configuration, evaluation,
+// generator), the generators of the walkers that died, the run's scalars and
+// its sums. How a step moves the walkers is no part of it.
+struct dmc_state {
+  std::int64_t step = 0;
+  double energy_vmc = 0;
+  std::vector<diffusion_walker> walkers;
+  std::deque<ecuyer> idle;
+  std::uint64_t streams = 0;  // of the separation opened so far
+  double e_average = 0, e_trial = 0;
+  std::int64_t moves = 0, accepted = 0;
+  blocking series;
+  double population_sum = 0, population_squares = 0, unweighted_sum = 0;
+};
+
+// What keeps a dmc run's states for a checkpoint: find gives the state a
+// separation was left in; keep is handed the state after every step (and
+// decides itself when to write), with done true when the separation ends.
+class dmc_keeper {
+ public:
+  virtual ~dmc_keeper() = default;
+  virtual bool find(std::size_t index, dmc_state& st) = 0;
+  virtual void keep(std::size_t index, const dmc_state& st, bool done) = 0;
+  virtual void stopped(std::size_t index, const dmc_state& st) = 0;
+};
+
+// run_dmc from the state the keeper finds (or afresh), handing it every
+// step's state; a state of fewer --steps is continued to more.
+dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
+                        const std::function<void(std::int64_t, std::int64_t)>& progress,
+                        const stop_request* stop, dmc_keeper* keeper);
 
 // What makes the row other than it seems; empty for a sound row.
 std::vector<flag> flags_of(const dmc_row& r);

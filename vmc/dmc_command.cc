@@ -19,9 +19,11 @@
 #include "model/orbital_length.h"
 #include "output/quoted.h"
 #include "output/table.h"
+#include "vmc/checkpoint.h"
 #include "vmc/command.h"
 #include "vmc/dmc.h"
 #include "vmc/options.h"
+#include "vmc/stream_plan.h"
 
 namespace vmc {
 namespace {
@@ -41,6 +43,8 @@ struct dmc_texts {
   bool separations_given = false;
   std::string seed = "5465";
   std::string output = "vmc-dmc.tsv";
+  std::string checkpoint;
+  std::string checkpoint_every = "1m";
 };
 
 // A --parameters file is a vmc optimize table: a few hundred bytes a row and
@@ -300,20 +304,49 @@ class progress_line {
 
 int run(const dmc_texts& texts, const ranks& job) {
   dmc_settings settings;
+  std::unique_ptr<dmc_checkpoint> keeper;
   return run_command(
-      "vmc dmc", job, texts.output, [&] { settings = checked(texts, job); },
+      "vmc dmc", job, texts.output,
+      [&] {
+        settings = checked(texts, job);
+        if (texts.checkpoint.empty()) return;
+        const auto every = parse_interval("--checkpoint-every", texts.checkpoint_every);
+        if (job.size > 1) {
+          throw usage_error("--checkpoint: a job of several processes keeps no checkpoint yet; "
+                            "run it as one process");
+        }
+        try {
+          keeper = std::make_unique<dmc_checkpoint>(texts.checkpoint, every,
+                                                    dmc_identity(VMC_VERSION, settings), settings);
+        } catch (const checkpoint_error& e) {
+          throw usage_error(e.what());
+        }
+      },
       [&](bool terminal) -> std::optional<finished_table> {
         const std::size_t n = settings.separations.size();
         const std::vector<std::size_t> tasks = tasks_of(job, n);
+        const stop_request* stop = keeper ? stop_on_signals() : nullptr;
+        if (keeper && keeper->resumed() && terminal) {
+          std::fprintf(stderr, "vmc dmc: resumed at step %lld of %lld\n",
+                       static_cast<long long>(keeper->resumed_steps()),
+                       static_cast<long long>(settings.equilibration + settings.steps) *
+                           static_cast<long long>(n));
+        }
         std::vector<dmc_row> mine;
         for (const std::size_t i : tasks) {
           progress_line line(shortest(settings.separations[i]),
                              settings.equilibration + settings.steps);
-          mine.push_back(run_dmc(
-              settings, i,
-              terminal ? std::function<void(std::int64_t, std::int64_t)>(
-                             [&line](std::int64_t step, std::int64_t) { line.show(step); })
-                       : std::function<void(std::int64_t, std::int64_t)>{}));
+          try {
+            mine.push_back(run_dmc_keeping(
+                settings, i,
+                terminal ? std::function<void(std::int64_t, std::int64_t)>(
+                               [&line](std::int64_t step, std::int64_t) { line.show(step); })
+                         : std::function<void(std::int64_t, std::int64_t)>{},
+                stop, keeper.get()));
+          } catch (const run_stopped&) {
+            line.finish();
+            throw std::runtime_error(stopped_message(texts.checkpoint, texts.output));
+          }
           line.finish();
         }
         const std::vector<dmc_row> rows = rows_at_root(job, n, tasks, mine);
@@ -335,6 +368,7 @@ std::function<int()> add_dmc_command(CLI::App& app, const ranks& job) {
       "the trial function's own variational energy. Time steps are in 1/eV (hbar = 1).");
   auto texts = std::make_shared<dmc_texts>();
   add_run_options(*cmd, texts->separations, texts->seed, texts->output);
+  add_checkpoint_options(*cmd, texts->checkpoint, texts->checkpoint_every);
   add_text_option(*cmd, "--time-step", texts->time_step, "tau, 1/eV (2e-4 /eV = 0.0054 /hartree)",
                   "T");
   add_text_option(*cmd, "--walkers", texts->walkers, "target population", "N");

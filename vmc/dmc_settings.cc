@@ -7,6 +7,7 @@
 #include "output/quoted.h"
 #include "vmc/dmc.h"
 #include "vmc/options.h"
+#include "vmc/stream_plan.h"
 
 namespace vmc {
 
@@ -34,11 +35,7 @@ void validate(const dmc_settings& s) {
     check_real("--orbital-length", static_cast<float>(p.a), smallest_orbital_length, false,
                largest_orbital_length);
   }
-  if (!dmc_fits_period(s)) {
-    throw usage_error("--steps: with --walkers, --equilibration and the separations, the run's "
-                      "streams would need more deviates than the generator's period (about "
-                      "2.3e18) holds");
-  }
+  if (const auto why = stream_plan::of(s).misfit()) throw usage_error(*why);
 }
 
 }  // namespace vmc

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "output/text_stream.h"
+#include "vmc/command.h"
 #include "vmc/dmc_command.h"
 #include "vmc/optimize_command.h"
 #include "vmc/ranks.h"
@@ -91,6 +92,7 @@ int run(int argc, char** argv, const vmc::ranks& job) {
 
 int main(int argc, char** argv) {
   const vmc::ranks job = vmc::start_ranks(argc, argv);
+  vmc::set_provenance(vmc::provenance_lines(VMC_VERSION, argc, argv));
   if (!job.root()) {
     // Help, version and tables come from rank 0 only.
     const int null = ::open("/dev/null", O_WRONLY);

@@ -11,9 +11,9 @@
 #include "model/constants.h"
 #include "model/covalent_ionic.h"
 #include "model/orbital_length.h"
-#include "random/streams.h"
 #include "vmc/parallel_tasks.h"
 #include "vmc/scan.h"
+#include "vmc/stream_plan.h"
 #include "walk/metropolis.h"
 #include "walk/proposals.h"
 #include "walk/start_configuration.h"
@@ -161,12 +161,6 @@ trial_parameters minimise(const sample& smp, float s, const trial_parameters& p)
 constexpr int tuning_stretches = 10;
 constexpr std::int64_t tuning_steps = 500;
 
-std::uint64_t draws_per_walk(const optimize_settings& settings) {
-  const std::int64_t longest = std::max(settings.steps, largest_growth * settings.sample_steps) +
-                               settings.equilibration + tuning_stretches * tuning_steps;
-  return 6 + 7 * static_cast<std::uint64_t>(longest);
-}
-
 }  // namespace
 
 float tuned_step(ecuyer& g, coords& start, const covalent_ionic_trial<float>& t, float step) {
@@ -184,17 +178,31 @@ float tuned_step(ecuyer& g, coords& start, const covalent_ionic_trial<float>& t,
 
 optimize_row optimize_separation(const optimize_settings& settings, std::size_t index,
                                  const std::function<void(const optimize_round&)>& progress) {
+  return optimize_separation_keeping(settings, index, progress, nullptr, nullptr);
+}
+
+optimize_row optimize_separation_keeping(const optimize_settings& settings, std::size_t index,
+                                         const std::function<void(const optimize_round&)>& progress,
+                                         const stop_request* stop, optimize_keeper* keeper) {
   const float s = settings.separations[index];
   constexpr model_constants c = make_constants();
-  // The classic trial function is where the search starts.
-  trial_parameters p{0.25, 1.0, apar<exp_double>(c.abohr, s, apar_start::abohr)};
-  const std::uint64_t draws = draws_per_walk(settings);
-  const std::uint64_t walks = static_cast<std::uint64_t>(settings.max_rounds) + 1;
-
+  const stream_plan plan = stream_plan::of(settings);
+  optimize_state st;
+  if (keeper == nullptr || !keeper->find(index, st)) {
+    // The classic trial function is where the search starts.
+    st.p = {0.25, 1.0, apar<exp_double>(c.abohr, s, apar_start::abohr)};
+    st.steps = settings.sample_steps;
+  }
+  trial_parameters p = st.p;
   optimize_row row{s, p};
-  std::int64_t steps = settings.sample_steps;
-  for (int round = 0; round < settings.max_rounds; ++round) {
-    ecuyer g = walk_stream(settings.seed, index * walks + static_cast<std::uint64_t>(round), draws);
+  row.rounds = st.rounds;
+  row.predicted = st.predicted;
+  row.predicted_error = st.predicted_error;
+  row.converged = st.converged;
+  std::int64_t steps = st.steps;
+  for (int round = st.rounds; !st.searched && round < settings.max_rounds; ++round) {
+    if (stop_requested(stop)) throw run_stopped();
+    ecuyer g = plan.stream(index, static_cast<std::uint64_t>(round));
     coords start = start_configuration(g, s, offset_rounding::per_operation);
     const float step_size =
         settings.tune_step ? tuned_step(g, start, trial_of(s, p), settings.step_size) : settings.step_size;
@@ -211,16 +219,18 @@ optimize_row optimize_separation(const optimize_settings& settings, std::size_t 
     // the same correlation, fewer steps, and only the effective share of them.
     row.predicted_error = static_cast<double>(steps) * std::max(now.effective, 1e-9);
     if (progress) progress({s, round + 1, p, now.energy, before - after});
-    if (before - after < gain_tolerance) {
-      row.converged = true;
-      break;
-    }
-    steps = std::min(2 * steps, largest_growth * settings.sample_steps);
+    if (before - after < gain_tolerance) row.converged = true;
+    if (!row.converged) steps = std::min(2 * steps, largest_growth * settings.sample_steps);
+    st = {row.rounds, p, steps, row.predicted, row.predicted_error, row.converged,
+          row.converged || round + 1 == settings.max_rounds};
+    if (keeper != nullptr) keeper->keep(index, st, st.searched);
+    if (row.converged) break;
   }
   row.p = p;
+  if (stop_requested(stop)) throw run_stopped();
 
   // The energy of the result from a walk that took no part in finding it.
-  ecuyer g = walk_stream(settings.seed, index * walks + walks - 1, draws);
+  ecuyer g = plan.stream(index, static_cast<std::uint64_t>(settings.max_rounds));
   coords start = start_configuration(g, s, offset_rounding::per_operation);
   row.step_size =
       settings.tune_step ? tuned_step(g, start, trial_of(s, p), settings.step_size) : settings.step_size;
@@ -246,6 +256,13 @@ std::vector<optimize_row> run_optimize(const optimize_settings& settings,
                                        const std::vector<std::size_t>& tasks,
                                        const std::function<void(const optimize_round&)>& progress,
                                        const stop_request* stop) {
+  return run_optimize_keeping(settings, tasks, progress, stop, nullptr);
+}
+
+std::vector<optimize_row> run_optimize_keeping(
+    const optimize_settings& settings, const std::vector<std::size_t>& tasks,
+    const std::function<void(const optimize_round&)>& progress, const stop_request* stop,
+    optimize_keeper* keeper) {
   validate(settings);
   check_tasks(tasks, settings.separations.size());
   // An exception may not leave a critical section: the first one the
@@ -263,9 +280,10 @@ std::vector<optimize_row> run_optimize(const optimize_settings& settings,
   };
   std::vector<optimize_row> rows = rows_in_parallel<optimize_row>(tasks, [&](std::size_t task) {
     if (stop_requested(stop)) throw run_stopped();
-    return optimize_separation(settings, task,
-                               progress ? std::function<void(const optimize_round&)>(report)
-                                        : std::function<void(const optimize_round&)>{});
+    return optimize_separation_keeping(settings, task,
+                                       progress ? std::function<void(const optimize_round&)>(report)
+                                                : std::function<void(const optimize_round&)>{},
+                                       stop, keeper);
   });
   if (failure) std::rethrow_exception(failure);
   if (stop_requested(stop)) throw run_stopped();

@@ -99,6 +99,40 @@ struct optimize_round {
 optimize_row optimize_separation(const optimize_settings& settings, std::size_t index,
                                  const std::function<void(const optimize_round&)>& progress = {});
 
+// Where a separation's optimisation stands after its finished rounds: the
+// parameters found, the next round's sample steps, the last round's
+// estimate and whether the search has ended (the final walk is not kept).
+struct optimize_state {
+  int rounds = 0;
+  trial_parameters p{};
+  std::int64_t steps = 0;
+  double predicted = 0, predicted_error = 0;
+  bool converged = false;
+  bool searched = false;
+};
+
+// What keeps an optimisation's rounds for a checkpoint; called from every
+// thread at once.
+class optimize_keeper {
+ public:
+  virtual ~optimize_keeper() = default;
+  virtual bool find(std::size_t index, optimize_state& st) = 0;
+  virtual void keep(std::size_t index, const optimize_state& st, bool force) = 0;
+};
+
+// optimize_separation from the rounds the keeper holds (or afresh), handing
+// it each round's state; reads the stop request before each round and before
+// the final walk.
+optimize_row optimize_separation_keeping(const optimize_settings& settings, std::size_t index,
+                                         const std::function<void(const optimize_round&)>& progress,
+                                         const stop_request* stop, optimize_keeper* keeper);
+
+// run_optimize with a keeper (none: run_optimize itself).
+std::vector<optimize_row> run_optimize_keeping(
+    const optimize_settings& settings, const std::vector<std::size_t>& tasks,
+    const std::function<void(const optimize_round&)>& progress, const stop_request* stop,
+    optimize_keeper* keeper);
+
 // Every separation, in parallel; rows in the order given, the same to the bit
 // whatever the number of threads. progress is called one call at a time. A
 // run whose stop request is set stops and throws run_stopped once every

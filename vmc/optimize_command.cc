@@ -6,9 +6,11 @@
 #include <string>
 
 #include "output/table.h"
+#include "vmc/checkpoint.h"
 #include "vmc/command.h"
 #include "vmc/optimize.h"
 #include "vmc/options.h"
+#include "vmc/stream_plan.h"
 
 namespace vmc {
 namespace {
@@ -23,6 +25,8 @@ struct optimize_texts {
   std::string step_size = "0.40125";
   std::string seed = "5465";
   std::string output = "vmc-optimize.tsv";
+  std::string checkpoint;
+  std::string checkpoint_every = "1m";
   const CLI::Option* step_size_option = nullptr;  // given: the walks keep that step
 };
 
@@ -52,15 +56,42 @@ void show_round(const optimize_round& r) {
 
 int run(const optimize_texts& texts, const ranks& job) {
   optimize_settings settings;
+  std::unique_ptr<optimize_checkpoint> keeper;
   return run_command(
-      "vmc optimize", job, texts.output, [&] { settings = checked(texts); },
+      "vmc optimize", job, texts.output,
+      [&] {
+        settings = checked(texts);
+        if (texts.checkpoint.empty()) return;
+        const auto every = parse_interval("--checkpoint-every", texts.checkpoint_every);
+        if (job.size > 1) {
+          throw usage_error("--checkpoint: a job of several processes keeps no checkpoint yet; "
+                            "run it as one process");
+        }
+        try {
+          keeper = std::make_unique<optimize_checkpoint>(
+              texts.checkpoint, every, optimize_identity(VMC_VERSION, settings), settings);
+        } catch (const checkpoint_error& e) {
+          throw usage_error(e.what());
+        }
+      },
       [&](bool terminal) -> std::optional<finished_table> {
         const std::size_t n = settings.separations.size();
         const std::vector<std::size_t> tasks = tasks_of(job, n);
-        const std::vector<optimize_row> rows = rows_at_root(
-            job, n, tasks,
-            run_optimize(settings, tasks,
-                         terminal ? show_round : std::function<void(const optimize_round&)>{}));
+        const stop_request* stop = keeper ? stop_on_signals() : nullptr;
+        if (keeper && keeper->resumed() && terminal) {
+          std::fprintf(stderr, "vmc optimize: resumed after %d rounds\n", keeper->resumed_rounds());
+        }
+        std::vector<optimize_row> mine;
+        try {
+          mine = run_optimize_keeping(
+              settings, tasks, terminal ? show_round : std::function<void(const optimize_round&)>{},
+              stop, keeper.get());
+        } catch (const run_stopped&) {
+          keeper->write();
+          throw std::runtime_error(stopped_message(texts.checkpoint, texts.output));
+        }
+        if (keeper) keeper->write();
+        const std::vector<optimize_row> rows = rows_at_root(job, n, tasks, mine);
         if (!job.root()) return std::nullopt;
         for (const optimize_row& r : rows) warn_flags("vmc optimize", r.s, flags_of(r));
         return finished_table{optimize_table(rows), optimize_table_for_people(rows)};
@@ -81,6 +112,7 @@ std::function<int()> add_optimize_command(CLI::App& app, const ranks& job) {
       "weight in 0-1 and a in 0.2-1 A; flag is empty for a sound row (see the README).");
   auto texts = std::make_shared<optimize_texts>();
   add_run_options(*cmd, texts->separations, texts->seed, texts->output);
+  add_checkpoint_options(*cmd, texts->checkpoint, texts->checkpoint_every);
   add_text_option(*cmd, "--steps", texts->steps,
                   "steps of the final walk that measures the energy", "N");
   add_text_option(*cmd, "--equilibration", texts->equilibration,

@@ -3,6 +3,7 @@
 
 #include "vmc/optimize.h"
 #include "vmc/options.h"
+#include "vmc/stream_plan.h"
 
 namespace vmc {
 
@@ -14,6 +15,7 @@ void validate(const optimize_settings& s) {
   check_count("--max-rounds", s.max_rounds, 1, 100, "such as 10");
   check_real("--step-size", s.step_size, smallest_step_size, false, largest_step_size);
   check_seed("--seed", s.seed);
+  if (const auto why = stream_plan::of(s).misfit()) throw usage_error(*why);
 }
 
 }  // namespace vmc

@@ -9,21 +9,21 @@
 #include "lanes/lane_walk.h"
 #include "model/covalent_ionic.h"
 #include "model/trial_function.h"
-#include "random/streams.h"
 #include "stats/energy_statistics.h"
 #include "vmc/parallel_tasks.h"
+#include "vmc/stream_plan.h"
 #include "walk/metropolis.h"
 #include "walk/proposals.h"
 #include "walk/start_configuration.h"
 
 namespace vmc {
 
-std::int64_t walker_steps(const scan_settings& settings, std::int64_t w) {
-  return settings.steps / settings.walkers + (w < settings.steps % settings.walkers ? 1 : 0);
+std::int64_t common_steps(const scan_settings& settings) {
+  return settings.equilibration + settings.steps / settings.walkers;
 }
 
-std::uint64_t draws_per_walk(const scan_settings& settings) {
-  return 6 + 7 * static_cast<std::uint64_t>(settings.equilibration + walker_steps(settings, 0));
+std::int64_t walker_steps(const scan_settings& settings, std::int64_t w) {
+  return settings.steps / settings.walkers + (w < settings.steps % settings.walkers ? 1 : 0);
 }
 
 measured measured_from(const energy_statistics& stats) {
@@ -72,101 +72,113 @@ trial_function<exp_double> classic_trial(const scan_settings& settings, float s)
   return t;
 }
 
-// The walk's generator, already past the six deviates of its start.
-struct walk_start {
-  ecuyer g;
-  coords r;
-};
+covalent_ionic_trial<float> ionic_trial(const scan_settings& settings, float s) {
+  const trial_function<exp_double> t = classic_trial(settings, s);
+  return {s, t.a, t.alfa, t.beta, settings.ionic_weight, t.e2, t.hbm};
+}
 
-walk_start start_of(const scan_settings& settings, const scan_walk& k) {
-  const std::uint64_t number =
-      k.index * static_cast<std::uint64_t>(settings.walkers) + static_cast<std::uint64_t>(k.w);
-  walk_start st{walk_stream(settings.seed, number, draws_per_walk(settings)), {}};
-  st.r = start_configuration(st.g, settings.separations[k.index], offset_rounding::per_operation);
+// A walk before its first step: its own stream, a start around the protons.
+scan_walk_state fresh_state(const scan_settings& settings, const scan_walk& k) {
+  scan_walk_state st;
+  st.g = stream_plan::of(settings).stream(k.index, static_cast<std::uint64_t>(k.w));
+  const coords r = start_configuration(st.g, settings.separations[k.index], offset_rounding::per_operation);
+  const float s = settings.separations[k.index];
+  st.at = settings.ionic_weight == 1.0f ? walker_at(r, classic_trial(settings, s))
+                                        : walker_at(r, ionic_trial(settings, s));
   return st;
 }
 
-// Up to lane_width walks of the classic trial function, one per lane; lanes
-// beyond the walks given repeat the last one and are not recorded.
-std::vector<energy_statistics> run_lane_group(const scan_settings& settings,
-                                              const std::vector<scan_walk>& walks,
-                                              const stop_request* stop) {
-  lane_walkers group{};
-  group.reflect = settings.reflections;
-  for (std::size_t k = 0; k < lane_width; ++k) {
-    const scan_walk& walk = walks[std::min(k, walks.size() - 1)];
-    const walk_start st = start_of(settings, walk);
-    const trial_function<exp_double> t = classic_trial(settings, settings.separations[walk.index]);
-    set_lane(group, k, walker_at(st.r, t), st.g, t, settings.step_size);
-  }
-  const auto walk = [&](std::int64_t steps, lane_statistics* into) {
-    for (std::int64_t done = 0; done < steps; done += walk_piece) {
+// Walks st on, scalar, until it has walked `until` steps (equilibration
+// included), in pieces; after each, hands the state to saved and reads the
+// stop request.
+template <class Saved>
+void walk_scalar(const scan_settings& settings, std::size_t index, scan_walk_state& st,
+                 std::int64_t until, const stop_request* stop, Saved&& saved) {
+  const float s = settings.separations[index];
+  const auto walk = [&](const auto& trial, const auto& propose) {
+    while (st.done < until) {
       if (stop_requested(stop)) throw run_stopped();
-      walk_lanes(group, std::min(walk_piece, steps - done), nullptr, into);
+      const bool measuring = st.done >= settings.equilibration;
+      const std::int64_t end = measuring ? until : std::min(until, settings.equilibration);
+      const std::int64_t n = std::min(walk_piece, end - st.done);
+      if (measuring) {
+        metropolis_walk(st.at, st.g, propose, trial, acceptance::above_deviate, n, st.stats);
+      } else {
+        metropolis_walk(st.at, st.g, propose, trial, acceptance::above_deviate, n,
+                        [](const walk_step&) {});
+      }
+      st.done += n;
+      saved(st);
     }
   };
-  walk(settings.equilibration, nullptr);
-  std::vector<std::int64_t> steps(walks.size());
-  for (std::size_t k = 0; k < walks.size(); ++k) steps[k] = walker_steps(settings, walks[k].w);
-  const auto [fewest, most] = std::minmax_element(steps.begin(), steps.end());
-  const std::int64_t shortest = *fewest, longest = *most;
-  // The steps every walker of the group measures are added up in the lanes ...
-  auto together = std::make_unique<lane_statistics>();
-  walk(shortest, together.get());
-  std::vector<energy_statistics> stats;
-  for (std::size_t k = 0; k < walks.size(); ++k) stats.push_back(statistics_in_lane(*together, k));
-  // ... and the one more step of the walkers that have it, lane by lane.
-  if (longest > shortest) {
-    lane_steps out(static_cast<std::size_t>(longest - shortest), false);
-    walk_lanes(group, longest - shortest, &out);
-    for (std::size_t k = 0; k < walks.size(); ++k) {
-      for (std::int64_t j = 0; j < steps[k] - shortest; ++j) {
-        const std::size_t at = static_cast<std::size_t>(j) * lane_width + k;
-        stats[k].add(out.eloc[at], out.accepted[at] != 0);
-      }
+  const auto with = [&](const auto& trial) {
+    if (settings.reflections) {
+      walk(trial, reflecting_step{settings.step_size, st.done});
+    } else {
+      walk(trial, scaled_step{settings.step_size});
     }
+  };
+  if (settings.ionic_weight == 1.0f) {
+    with(classic_trial(settings, s));
+  } else {
+    with(ionic_trial(settings, s));
   }
-  return stats;
 }
 
-// Metropolis steps in pieces, the stop request read between them.
-template <class Proposal, class Trial, class Observer>
-void walk_in_pieces(walker& w, ecuyer& g, const Proposal& propose, const Trial& t,
-                    std::int64_t steps, Observer&& observe, const stop_request* stop) {
-  for (std::int64_t done = 0; done < steps; done += walk_piece) {
-    if (stop_requested(stop)) throw run_stopped();
-    metropolis_walk(w, g, propose, t, acceptance::above_deviate, std::min(walk_piece, steps - done),
-                    observe);
+// Up to lane_width walks of the classic trial function that have walked
+// alike, one per lane (lanes beyond the walks given repeat the last one and
+// are not kept), walked on to `until` steps in pieces; after each piece
+// every state is handed to saved(k, state).
+template <class Saved>
+void walk_lane_group(const scan_settings& settings, const std::vector<scan_walk>& walks,
+                     std::vector<scan_walk_state>& states, std::int64_t until,
+                     const stop_request* stop, Saved&& saved) {
+  lane_walkers group{};
+  group.reflect = settings.reflections;
+  group.steps_done = states[0].done;
+  auto stats = std::make_unique<lane_statistics>();
+  for (std::size_t k = 0; k < lane_width; ++k) {
+    const std::size_t from = std::min(k, walks.size() - 1);
+    const trial_function<exp_double> t = classic_trial(settings, settings.separations[walks[from].index]);
+    set_lane(group, k, states[from].at, states[from].g, t, settings.step_size);
+    set_statistics_in_lane(*stats, k, states[from].stats);
   }
+  std::int64_t done = states[0].done;
+  while (done < until) {
+    if (stop_requested(stop)) throw run_stopped();
+    const bool measuring = done >= settings.equilibration;
+    const std::int64_t end = measuring ? until : std::min(until, settings.equilibration);
+    const std::int64_t n = std::min(walk_piece, end - done);
+    walk_lanes(group, n, nullptr, measuring ? stats.get() : nullptr);
+    done += n;
+    for (std::size_t k = 0; k < walks.size(); ++k) {
+      states[k].done = done;
+      states[k].at = walker_in_lane(group, k);
+      states[k].g = generator_in_lane(group, k);
+      if (measuring) states[k].stats = statistics_in_lane(*stats, k);
+      saved(k, states[k]);
+    }
+  }
+}
+
+// The statistics of walk k's row: its state at the common steps and, for
+// the walkers that have it, one step more (walked on a copy, so the state
+// stays where a longer run continues it).
+energy_statistics row_statistics(const scan_settings& settings, const scan_walk& k,
+                                 const scan_walk_state& st) {
+  if (k.w >= settings.steps % settings.walkers) return st.stats;
+  scan_walk_state more = st;
+  walk_scalar(settings, k.index, more, st.done + 1, nullptr, [](const scan_walk_state&) {});
+  return more.stats;
 }
 
 }  // namespace
 
 energy_statistics run_walker(const scan_settings& settings, std::size_t index, std::int64_t w,
                              const stop_request* stop) {
-  const float s = settings.separations[index];
-  walk_start st = start_of(settings, {index, w});
-  const trial_function<exp_double> t = classic_trial(settings, s);
-  energy_statistics stats;
-  const std::int64_t steps = walker_steps(settings, w);
-  const auto walk = [&](const auto& trial) {
-    walker at = walker_at(st.r, trial);
-    const auto run = [&](const auto& propose) {
-      walk_in_pieces(at, st.g, propose, trial, settings.equilibration, [](const walk_step&) {}, stop);
-      walk_in_pieces(at, st.g, propose, trial, steps, stats, stop);
-    };
-    if (settings.reflections) {
-      run(reflecting_step{settings.step_size});
-    } else {
-      run(scaled_step{settings.step_size});
-    }
-  };
-  if (settings.ionic_weight == 1.0f) {
-    walk(t);
-  } else {
-    walk(covalent_ionic_trial<float>{s, t.a, t.alfa, t.beta, settings.ionic_weight, t.e2, t.hbm});
-  }
-  return stats;
+  scan_walk_state st = fresh_state(settings, {index, w});
+  walk_scalar(settings, index, st, common_steps(settings), stop, [](const scan_walk_state&) {});
+  return row_statistics(settings, {index, w}, st);
 }
 
 std::vector<scan_row> run_scan(const scan_settings& settings,
@@ -178,6 +190,18 @@ std::vector<scan_row> run_scan(const scan_settings& settings,
 std::vector<scan_row> run_scan(const scan_settings& settings, const std::vector<std::size_t>& tasks,
                                const std::function<void(std::size_t, std::size_t)>& done,
                                const stop_request* stop) {
+  return run_scan_keeping(settings, tasks, done, stop, nullptr);
+}
+
+std::uint64_t scan_walk_number(const scan_settings& settings, std::size_t index, std::int64_t w) {
+  return static_cast<std::uint64_t>(index) * static_cast<std::uint64_t>(settings.walkers) +
+         static_cast<std::uint64_t>(w);
+}
+
+std::vector<scan_row> run_scan_keeping(const scan_settings& settings,
+                                       const std::vector<std::size_t>& tasks,
+                                       const std::function<void(std::size_t, std::size_t)>& done,
+                                       const stop_request* stop, scan_keeper* keeper) {
   validate(settings);
   check_tasks(tasks, settings.separations.size());
   // The walks of the tasks in order, a separation's walkers together (walk j
@@ -186,6 +210,7 @@ std::vector<scan_row> run_scan(const scan_settings& settings, const std::vector<
   const auto walkers = static_cast<std::uint64_t>(settings.walkers);
   const std::uint64_t walks = tasks.size() * walkers;
   const auto groups = static_cast<std::int64_t>((walks + width - 1) / width);
+  const std::int64_t until = common_steps(settings);
 
   // Finished groups are merged in group order, so each separation's walkers
   // are merged in walker order whatever order the threads finish in; only
@@ -206,14 +231,37 @@ std::vector<scan_row> run_scan(const scan_settings& settings, const std::vector<
     try {
       const auto first = static_cast<std::uint64_t>(g) * width;
       std::vector<scan_walk> group;
+      std::vector<scan_walk_state> states;
       for (std::uint64_t j = first; j < std::min(walks, first + width); ++j) {
-        group.push_back({tasks[j / walkers], static_cast<std::int64_t>(j % walkers)});
+        const scan_walk k{tasks[j / walkers], static_cast<std::int64_t>(j % walkers)};
+        group.push_back(k);
+        scan_walk_state st;
+        if (keeper == nullptr || !keeper->find(scan_walk_number(settings, k.index, k.w), st)) {
+          st = fresh_state(settings, k);
+        }
+        states.push_back(st);
+      }
+      const auto keep = [&](std::size_t k, const scan_walk_state& st) {
+        if (keeper != nullptr) keeper->keep(scan_walk_number(settings, group[k].index, group[k].w), st);
+      };
+      // Walks resumed at different steps are brought level one by one.
+      std::int64_t level = 0;
+      for (const scan_walk_state& st : states) level = std::max(level, st.done);
+      level = std::min(level, until);
+      if (width > 1) {
+        for (std::size_t k = 0; k < states.size(); ++k) {
+          walk_scalar(settings, group[k].index, states[k], level, stop,
+                      [&](const scan_walk_state& st) { keep(k, st); });
+        }
+        walk_lane_group(settings, group, states, until, stop, keep);
+      } else {
+        walk_scalar(settings, group[0].index, states[0], until, stop,
+                    [&](const scan_walk_state& st) { keep(0, st); });
       }
       std::vector<energy_statistics> stats;
-      if (width == 1) {
-        stats.push_back(run_walker(settings, group[0].index, group[0].w, stop));
-      } else {
-        stats = run_lane_group(settings, group, stop);
+      for (std::size_t k = 0; k < group.size(); ++k) {
+        keep(k, states[k]);
+        stats.push_back(row_statistics(settings, group[k], states[k]));
       }
 #pragma omp critical(scan_merge)
       {
@@ -223,7 +271,11 @@ std::vector<scan_row> run_scan(const scan_settings& settings, const std::vector<
             for (std::size_t k = 0; k < it->second.size(); ++k) {
               const std::uint64_t j = next * width + k;
               merge(merged[j / walkers], it->second[k]);
-              if (j % walkers == walkers - 1 && done) done(++finished, tasks.size());
+              if (j % walkers == walkers - 1) {
+                ++finished;
+                if (keeper != nullptr) keeper->separation_done();
+                if (done) done(finished, tasks.size());
+              }
             }
             waiting.erase(it);
             ++next;
@@ -236,8 +288,16 @@ std::vector<scan_row> run_scan(const scan_settings& settings, const std::vector<
       fail();
     }
   }
-  if (failure) std::rethrow_exception(failure);
-  if (stop_requested(stop)) throw run_stopped();
+  if (failure) {
+    // A stopped run keeps what it walked; a failed one too, for what it is worth.
+    if (keeper != nullptr) keeper->stopped();
+    std::rethrow_exception(failure);
+  }
+  if (stop_requested(stop)) {
+    if (keeper != nullptr) keeper->stopped();
+    throw run_stopped();
+  }
+  if (keeper != nullptr) keeper->finished();
 
   std::vector<scan_row> rows;
   for (std::size_t task = 0; task < tasks.size(); ++task) {

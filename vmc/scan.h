@@ -61,15 +61,11 @@ std::vector<flag> flags_of(const scan_row& r);
 // first steps mod W walkers.
 std::int64_t walker_steps(const scan_settings& settings, std::int64_t w);
 
-// The deviates one walk draws at most: 6 for its start, 7 a step.
-std::uint64_t draws_per_walk(const scan_settings& settings);
-
-// Walker w at separations[index]: its own stream (walk_stream of the seed and
-// the walk number index W + w), a start around the protons, `equilibration`
+// Walker w at separations[index]: its own stream (stream w of the separation
+// in the run's stream_plan), a start around the protons, `equilibration`
 // steps unrecorded, then its measured ones. With ionic weight 1 the trial
 // function is the classic one (exactly the classic programs' arithmetic),
-// otherwise the covalent-ionic one. With one walker per separation the walk
-// number is the separation's index.
+// otherwise the covalent-ionic one.
 energy_statistics run_walker(const scan_settings& settings, std::size_t index, std::int64_t w,
                              const stop_request* stop = nullptr);
 
@@ -103,6 +99,47 @@ std::vector<scan_row> run_scan(const scan_settings& settings,
 std::vector<scan_row> run_scan(const scan_settings& settings, const std::vector<std::size_t>& tasks,
                                const std::function<void(std::size_t, std::size_t)>& done = {},
                                const stop_request* stop = nullptr);
+
+// Where a scan's walk stands: its steps so far (equilibration included),
+// its walker, generator and the statistics of its measured steps.
+struct scan_walk_state {
+  std::int64_t done = 0;
+  walker at{};
+  ecuyer g;
+  energy_statistics stats;
+};
+
+// What keeps a scan's walks for a checkpoint. find and keep are called from
+// every thread at once; the others from one thread at a time.
+class scan_keeper {
+ public:
+  virtual ~scan_keeper() = default;
+  // The state walk number `walk` (index W + w) was left in, if any.
+  virtual bool find(std::uint64_t walk, scan_walk_state& st) = 0;
+  // The walk's state after a piece of its walk (at most 65536 steps).
+  virtual void keep(std::uint64_t walk, const scan_walk_state& st) = 0;
+  virtual void separation_done() = 0;
+  virtual void stopped() = 0;   // the run stops: every thread has stopped
+  virtual void finished() = 0;  // every walk is done
+};
+
+// Walk number of walker w at separations[index]: index W + w.
+std::uint64_t scan_walk_number(const scan_settings& settings, std::size_t index, std::int64_t w);
+
+// run_scan with a keeper (none: run_scan itself). Each walk starts from the
+// state the keeper finds for it, or afresh, and walks to the steps every
+// walker of its separation has alike (common_steps); a walker's one step
+// more is walked on a copy. The rows are the same to the bit however often
+// the run was stopped and continued, and a run of more steps continues the
+// states of a shorter one.
+std::vector<scan_row> run_scan_keeping(const scan_settings& settings,
+                                       const std::vector<std::size_t>& tasks,
+                                       const std::function<void(std::size_t, std::size_t)>& done,
+                                       const stop_request* stop, scan_keeper* keeper);
+
+// The steps every walker of a separation walks alike: the equilibration and
+// steps / W measured ones.
+std::int64_t common_steps(const scan_settings& settings);
 
 // The rows as a table with the columns s, beta, a, steps, acceptance, energy,
 // error, tau, variance, energy_accepted, ionic_weight, flag: every number as its shortest exact

@@ -6,8 +6,10 @@
 #include <string>
 
 #include "output/table.h"
+#include "vmc/checkpoint.h"
 #include "vmc/command.h"
 #include "vmc/options.h"
+#include "vmc/stream_plan.h"
 #include "vmc/scan.h"
 
 namespace vmc {
@@ -26,6 +28,8 @@ struct scan_texts {
   std::string seed = "5465";
   std::string output = "vmc-scan.tsv";
   bool no_reflections = false;
+  std::string checkpoint;
+  std::string checkpoint_every = "1m";
 };
 
 scan_settings checked(const scan_texts& t) {
@@ -58,15 +62,43 @@ void show_progress(std::size_t k, std::size_t n) {
 
 int run(const scan_texts& texts, const ranks& job) {
   scan_settings settings;
+  std::unique_ptr<scan_checkpoint> keeper;
   return run_command(
-      "vmc scan", job, texts.output, [&] { settings = checked(texts); },
+      "vmc scan", job, texts.output,
+      [&] {
+        settings = checked(texts);
+        if (texts.checkpoint.empty()) return;
+        const auto every = parse_interval("--checkpoint-every", texts.checkpoint_every);
+        if (job.size > 1) {
+          throw usage_error("--checkpoint: a job of several processes keeps no checkpoint yet; "
+                            "run it as one process");
+        }
+        try {
+          keeper = std::make_unique<scan_checkpoint>(texts.checkpoint, every,
+                                                     scan_identity(VMC_VERSION, settings), settings);
+        } catch (const checkpoint_error& e) {
+          throw usage_error(e.what());
+        }
+      },
       [&](bool terminal) -> std::optional<finished_table> {
         const std::size_t n = settings.separations.size();
         const std::vector<std::size_t> tasks = tasks_of(job, n);
-        const std::vector<scan_row> rows = rows_at_root(
-            job, n, tasks,
-            run_scan(settings, tasks,
-                     terminal ? show_progress : std::function<void(std::size_t, std::size_t)>{}));
+        const stop_request* stop = keeper ? stop_on_signals() : nullptr;
+        if (keeper && keeper->resumed() && terminal) {
+          std::fprintf(stderr, "vmc scan: resumed at step %lld of %lld\n",
+                       static_cast<long long>(keeper->resumed_steps()),
+                       static_cast<long long>(settings.steps) * static_cast<long long>(n));
+        }
+        std::vector<scan_row> mine;
+        try {
+          mine = run_scan_keeping(
+              settings, tasks, terminal ? show_progress : std::function<void(std::size_t, std::size_t)>{},
+              stop, keeper.get());
+        } catch (const run_stopped&) {
+          if (terminal) std::fputc('\n', stderr);
+          throw std::runtime_error(stopped_message(texts.checkpoint, texts.output));
+        }
+        const std::vector<scan_row> rows = rows_at_root(job, n, tasks, mine);
         if (!job.root()) return std::nullopt;
         for (const scan_row& r : rows) warn_flags("vmc scan", r.s, flags_of(r));
         return finished_table{scan_table(rows), scan_table_for_people(rows)};
@@ -101,6 +133,7 @@ std::function<int()> add_scan_command(CLI::App& app, const ranks& job) {
                   "largest displacement of one coordinate, angstrom, 1e-4 to 10 (a smaller step "
                   "hardly moves a float coordinate, a larger one is never accepted)",
                   "G");
+  add_checkpoint_options(*scan, texts->checkpoint, texts->checkpoint_every);
   scan->add_flag("--no-reflections", texts->no_reflections,
                  "no reflection of an electron between the protons every tenth step: the "
                  "classic programs' walk, which far apart keeps the arrangement it starts in");

@@ -5,6 +5,7 @@
 
 #include "vmc/options.h"
 #include "vmc/scan.h"
+#include "vmc/stream_plan.h"
 
 namespace vmc {
 
@@ -26,10 +27,7 @@ void validate(const scan_settings& s, const typed_options& typed) {
                       " walkers at " + std::to_string(s.separations.size()) +
                       " separations make more than 10^9 walks");
   }
-  if (walks * static_cast<double>(draws_per_walk(s)) > 2e18) {
-    throw usage_error("--steps: with --equilibration and --walkers, the run would draw more "
-                      "deviates than the generator's period (about 2.3e18) holds");
-  }
+  if (const auto why = stream_plan::of(s).misfit()) throw usage_error(*why);
   check_real("--beta", s.beta, 0.0f, false, largest_beta);
   check_real("--ionic-weight", s.ionic_weight, 0.0f, false, largest_ionic_weight);
   // 0 is the cusp value (apar).

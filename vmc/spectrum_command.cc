@@ -71,7 +71,7 @@ void show_progress(int k, int n) {
 // Writes a table to its own file, replaced only when it is whole.
 void write_table(const std::string& name, const table& t) {
   output_file file(name);
-  file.write(tab_separated(t));
+  file.write(provenance() + tab_separated(t));
   file.close();
 }
 

@@ -71,8 +71,8 @@ TEST(Settings, EachRefusalNamesTheOptionAsTheCommandLineDoes) {
          s.separations.assign(1000, 1.0f), s.walkers = s.steps = 1000000;
          s.equilibration = 1000000000000;
        },
-       "--steps: with --equilibration and --walkers, the run would draw more deviates than the "
-       "generator's period (about 2.3e18) holds"},
+       "--steps: a walk would draw 7000000000013 deviates, more than its stream's share of the "
+       "generator's period, 2^30 with these --walkers and separations"},
       {[nan](scan_settings& s) { s.beta = nan; },
        "--beta: expected a finite number of at least 0 and at most 1000; got \"nan\""},
       {[](scan_settings& s) { s.ionic_weight = -0.5f; },
@@ -126,8 +126,8 @@ TEST(Settings, EachRefusalNamesTheOptionAsTheCommandLineDoes) {
       {[](dmc_settings& d) { d.parameters[1].a = 0; },
        "--orbital-length: expected a finite number of at least 0.1 and at most 1000; got \"0\""},
       {[](dmc_settings& d) { d.walkers = 1000000, d.steps = 1000000000000; },
-       "--steps: with --walkers, --equilibration and the separations, the run's streams would "
-       "need more deviates than the generator's period (about 2.3e18) holds"},
+       "--steps: a walk would draw 8000000040064 deviates, more than its stream's share of the "
+       "generator's period, 2^36 with these --walkers and separations"},
   };
   for (const auto& [change, message] : dmcs) {
     dmc_settings d = small_dmc();

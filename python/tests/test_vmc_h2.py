@@ -20,7 +20,7 @@ def program_table(tmp_path, command, *options):
     out = tmp_path / f"{command}.tsv"
     subprocess.run([VMC, command, *options, "--output", str(out)], check=True,
                    stdout=subprocess.DEVNULL, env=dict(os.environ, OMP_NUM_THREADS="2"))
-    frame = pandas.read_csv(out, sep="\t")
+    frame = pandas.read_csv(out, sep="\t", comment="#")
     frame["flag"] = frame["flag"].fillna("")
     return frame
 

@@ -78,13 +78,13 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
     {
       ecuyer g = stream(0);
       const coords start = start_configuration(g, s, offset_rounding::per_operation);
-      st.energy_vmc = measure(g, start, t, 0.40125f, 10000, settings.vmc_steps).energy;
+      st.energy_vmc = measure(g, start, t, 0.40125f, 10000, settings.vmc_steps, stop).energy;
     }
     if (!std::isfinite(st.energy_vmc)) end_run(s, 0, "the trial function's local energy is not finite");
     // The first population: every second kept configuration of a walk of psi_T^2.
     ecuyer g = stream(1);
     const coords start = start_configuration(g, s, offset_rounding::per_operation);
-    const sample smp = draw_sample(g, start, t, 0.40125f, 10000, 20 * settings.walkers);
+    const sample smp = draw_sample(g, start, t, 0.40125f, 10000, 20 * settings.walkers, stop);
     for (std::uint64_t k = 0; k < target_walkers; ++k) {
       st.walkers.push_back(diffusion_walker_at(smp.r[2 * k], t, stream(2 + k)));
       if (!std::isfinite(st.walkers.back().eloc)) {

@@ -13,6 +13,7 @@
 #include "model/orbital_length.h"
 #include "vmc/parallel_tasks.h"
 #include "vmc/scan.h"
+#include "vmc/stoppable_walk.h"
 #include "vmc/stream_plan.h"
 #include "walk/metropolis.h"
 #include "walk/proposals.h"
@@ -49,18 +50,21 @@ covalent_ionic_trial<float> trial_of(float s, const trial_parameters& p) {
 }
 
 sample draw_sample(ecuyer& g, const coords& start, const covalent_ionic_trial<float>& t,
-                   float step_size, std::int64_t equilibration, std::int64_t steps) {
+                   float step_size, std::int64_t equilibration, std::int64_t steps,
+                   const stop_request* stop) {
   sample out;
   out.r.reserve(static_cast<std::size_t>(steps / thinning));
   out.psi.reserve(static_cast<std::size_t>(steps / thinning));
   std::int64_t j = 0;
-  equilibrated_walk(start, g, reflecting_step{step_size}, t, acceptance::above_deviate,
-                    equilibration, steps, [&](const walk_step& step) {
-                      if (++j % thinning == 0) {
-                        out.r.push_back(step.now.r);
-                        out.psi.push_back(step.now.at.psi);
-                      }
-                    });
+  stoppable_walk(start, g, reflecting_step{step_size}, t, acceptance::above_deviate, equilibration,
+                 steps,
+                 [&](const walk_step& step) {
+                   if (++j % thinning == 0) {
+                     out.r.push_back(step.now.r);
+                     out.psi.push_back(step.now.at.psi);
+                   }
+                 },
+                 stop);
   return out;
 }
 
@@ -122,8 +126,10 @@ double objective(const gsl_vector* x, void* data) {
              : refused;
 }
 
-// The parameters of least reweighted energy near p, by the Nelder-Mead simplex.
-trial_parameters minimise(const sample& smp, float s, const trial_parameters& p) {
+// The parameters of least reweighted energy near p, by the Nelder-Mead
+// simplex; stop is read before every iteration (run_stopped).
+trial_parameters minimise(const sample& smp, float s, const trial_parameters& p,
+                          const stop_request* stop) {
   objective_data d{&smp, s, most_lambda_judged(p.lambda)};
   gsl_multimin_function f{objective, 3, &d};
   gsl_vector* x = gsl_vector_alloc(3);
@@ -145,7 +151,12 @@ trial_parameters minimise(const sample& smp, float s, const trial_parameters& p)
   gsl_vector_set(step, 2, inward(p.a, 0.02, b.a_low, b.a_high));
   gsl_multimin_fminimizer* m = gsl_multimin_fminimizer_alloc(gsl_multimin_fminimizer_nmsimplex2, 3);
   gsl_multimin_fminimizer_set(m, &f, x, step);
+  bool stopped = false;
   for (int i = 0; i < 400; ++i) {
+    if (stop_requested(stop)) {
+      stopped = true;
+      break;
+    }
     if (gsl_multimin_fminimizer_iterate(m) != GSL_SUCCESS) break;
     if (gsl_multimin_test_size(gsl_multimin_fminimizer_size(m), 1e-4) == GSL_SUCCESS) break;
   }
@@ -155,6 +166,7 @@ trial_parameters minimise(const sample& smp, float s, const trial_parameters& p)
   gsl_multimin_fminimizer_free(m);
   gsl_vector_free(step);
   gsl_vector_free(x);
+  if (stopped) throw run_stopped();
   return out;
 }
 
@@ -206,10 +218,11 @@ optimize_row optimize_separation_keeping(const optimize_settings& settings, std:
     coords start = start_configuration(g, s, offset_rounding::per_operation);
     const float step_size =
         settings.tune_step ? tuned_step(g, start, trial_of(s, p), settings.step_size) : settings.step_size;
-    const sample smp = draw_sample(g, start, trial_of(s, p), step_size, settings.equilibration, steps);
+    const sample smp =
+        draw_sample(g, start, trial_of(s, p), step_size, settings.equilibration, steps, stop);
     const reweighted_estimate was = reweighted(smp, trial_of(s, p));
     const double before = was.energy + variance_share * was.variance;
-    const trial_parameters next = minimise(smp, s, p);
+    const trial_parameters next = minimise(smp, s, p, stop);
     const reweighted_estimate now = reweighted(smp, trial_of(s, next));
     const double after = now.energy + variance_share * now.variance;
     p = next;
@@ -235,7 +248,7 @@ optimize_row optimize_separation_keeping(const optimize_settings& settings, std:
   row.step_size =
       settings.tune_step ? tuned_step(g, start, trial_of(s, p), settings.step_size) : settings.step_size;
   const measured m = measure(g, start, trial_of(s, p), row.step_size, settings.equilibration,
-                             settings.steps);
+                             settings.steps, stop);
   row.energy = m.energy;
   row.error = m.error;
   row.variance = m.variance;

@@ -6,6 +6,7 @@
 #include "model/covalent_ionic.h"
 #include "model/geometry.h"
 #include "random/ecuyer.h"
+#include "vmc/stop_request.h"
 
 // Configurations sampled from psi^2 of one trial function and what they tell
 // of another: the pieces optimize and dmc share.
@@ -19,9 +20,11 @@ struct sample {
 };
 
 // A walk of `steps` steps of t from start after `equilibration` unrecorded
-// ones (reflecting_step), drawing from g, keeping every tenth configuration.
+// ones (reflecting_step), drawing from g, keeping every tenth configuration;
+// stop is read every stop_piece steps (run_stopped).
 sample draw_sample(ecuyer& g, const coords& start, const covalent_ionic_trial<float>& t,
-                   float step_size, std::int64_t equilibration, std::int64_t steps);
+                   float step_size, std::int64_t equilibration, std::int64_t steps,
+                   const stop_request* stop = nullptr);
 
 // The energy of trial function t estimated from a sample of another one by
 // reweighting, and the sample's effective size for t, (sum w)^2 / sum w^2, as

@@ -11,6 +11,7 @@
 #include "model/trial_function.h"
 #include "stats/energy_statistics.h"
 #include "vmc/parallel_tasks.h"
+#include "vmc/stoppable_walk.h"
 #include "vmc/stream_plan.h"
 #include "walk/metropolis.h"
 #include "walk/proposals.h"
@@ -42,23 +43,23 @@ measured measured_from(const energy_statistics& stats) {
 
 template <class Trial>
 measured measure(ecuyer& g, const coords& start, const Trial& t, float step_size,
-                 std::int64_t equilibration, std::int64_t steps) {
+                 std::int64_t equilibration, std::int64_t steps, const stop_request* stop) {
   energy_statistics stats;
-  equilibrated_walk(start, g, reflecting_step{step_size}, t, acceptance::above_deviate,
-                    equilibration, steps, stats);
+  stoppable_walk(start, g, reflecting_step{step_size}, t, acceptance::above_deviate, equilibration,
+                 steps, stats, stop);
   return measured_from(stats);
 }
 
 template measured measure(ecuyer&, const coords&, const trial_function<exp_double>&, float,
-                          std::int64_t, std::int64_t);
+                          std::int64_t, std::int64_t, const stop_request*);
 template measured measure(ecuyer&, const coords&, const covalent_ionic_trial<float>&, float,
-                          std::int64_t, std::int64_t);
+                          std::int64_t, std::int64_t, const stop_request*);
 
 namespace {
 
 // The longest stretch a walk goes without reading its stop request: well
 // under a second.
-constexpr std::int64_t walk_piece = 65536;
+constexpr std::int64_t walk_piece = stop_piece;
 
 // Walker w of the separation with the given index.
 struct scan_walk {

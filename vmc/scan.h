@@ -71,7 +71,8 @@ energy_statistics run_walker(const scan_settings& settings, std::size_t index, s
 
 // The statistics of `steps` measured steps of trial function t from
 // configuration start, after `equilibration` unrecorded ones, drawing from g;
-// every tenth step reflects an electron between the protons (reflecting_step).
+// every tenth step reflects an electron between the protons (reflecting_step);
+// stop is read every stop_piece steps (run_stopped).
 struct measured {
   std::int64_t steps = 0;
   std::int64_t accepted = 0;
@@ -80,7 +81,7 @@ struct measured {
 };
 template <class Trial>
 measured measure(ecuyer& g, const coords& start, const Trial& t, float step_size,
-                 std::int64_t equilibration, std::int64_t steps);
+                 std::int64_t equilibration, std::int64_t steps, const stop_request* stop = nullptr);
 measured measured_from(const energy_statistics& stats);
 
 // Every walk, in parallel, in groups of lane_width in vector lanes for the

@@ -124,6 +124,8 @@ def interrupt_soon(after):
 @pytest.mark.parametrize("function, call", [
     (vmc_h2.scan, dict(separations=[0.74], steps=4e9, lanes_off=True)),
     (vmc_h2.dmc, dict(walkers=2000, steps=1e9)),
+    # Rounds of ten million steps: the stop is read within the walks and the simplex.
+    (vmc_h2.optimize, dict(separations=[0.74], sample_steps=1e7, steps=1e9)),
 ])
 def test_ctrl_c_stops_a_long_run_within_a_second(function, call):
     call.pop("lanes_off", None)

@@ -63,6 +63,20 @@ extended scan 1e4 2e4 scan --separations 0.5:2:0.25
 extended optimize 1e4 2e4 optimize --separations 0.6,1.2,1.8 --sample-steps 1e4 --max-rounds 2
 extended dmc 150 300 dmc --separations 0.74,1.5,2.5 --walkers 60 --equilibration 50
 
+# A checkpoint rank 0 cannot read, or one of other options, is refused by
+# rank 0 alone in one line, with status 2.
+mkdir -p refused/dir.ckpt && cd refused
+for ckpt in dir.ckpt ../ck-scan/one.ckpt; do
+  status=0
+  timeout 60 "$mpirun" --oversubscribe -np 2 "$vmc" scan --separations 0.5:2:0.25 --seed 7 \
+    --checkpoint "$ckpt" > out 2> err || status=$?
+  [ "$status" = 2 ] || fail "checkpoint $ckpt under mpirun: status $status (124: the job hung)"
+  [ "$(grep -c "^vmc scan: --checkpoint: $ckpt: " err)" = 1 ] || fail "not one line from rank 0: $(cat err)"
+done
+[ ! -e vmc-scan.tsv ] || fail "a table was written after a refused checkpoint"
+cd ..
+echo "ok a checkpoint refused under mpirun: one line, status 2"
+
 # SIGTERM to mpirun: every rank stops, rank 0 writes the checkpoint of all of
 # them and says so once; 1 process continues it to the uninterrupted table.
 mkdir stop && cd stop

@@ -26,7 +26,7 @@ inline checkpoint_source shared_checkpoint_source(const ranks& job) {
       try {
         outcome = checkpoint_file_bytes(path, bytes) ? "+" + bytes : "0";
       } catch (const io_error& e) {
-        outcome = std::string("-") + e.what();
+        outcome = std::string("---checkpoint: ") + e.what();
       }
     }
     outcome = from_root(job, outcome);

@@ -18,6 +18,7 @@
 #include "model/constants.h"
 #include "model/orbital_length.h"
 #include "output/quoted.h"
+#include "output/io_error.h"
 #include "output/table.h"
 #include "vmc/checkpoint.h"
 #include "vmc/checkpoint_job.h"
@@ -319,6 +320,8 @@ int run(const dmc_texts& texts, const ranks& job) {
           if (job.size > 1) keeper->gather_instead();
         } catch (const checkpoint_error& e) {
           throw usage_error(e.what());
+        } catch (const io_error& e) {
+          throw usage_error(std::string("--checkpoint: ") + e.what());
         }
       },
       [&](bool terminal) -> std::optional<finished_table> {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "output/io_error.h"
 #include "output/table.h"
 #include "vmc/checkpoint.h"
 #include "vmc/checkpoint_job.h"
@@ -77,6 +78,8 @@ int run(const scan_texts& texts, const ranks& job) {
           if (job.size > 1) keeper->gather_instead();
         } catch (const checkpoint_error& e) {
           throw usage_error(e.what());
+        } catch (const io_error& e) {
+          throw usage_error(std::string("--checkpoint: ") + e.what());
         }
       },
       [&](bool terminal) -> std::optional<finished_table> {

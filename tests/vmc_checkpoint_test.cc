@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <fstream>
+#include <iterator>
 #include <thread>
 
+#include "vmc/checkpoint.h"
 #include "vmc/dmc.h"
 #include "vmc/optimize.h"
 #include "vmc/scan.h"
@@ -119,6 +124,79 @@ TEST(StreamPlan, RefusesRunsBeyondThePeriodNamingTheOption) {
   o.separations = {0.74f};
   o.sample_steps = 5000000000000000;
   EXPECT_EQ(stream_plan::of(o).misfit().value_or("").rfind("--sample-steps: ", 0), 0u);
+}
+
+
+// The bytes of a file; empty when there is none.
+std::string file_bytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A fresh directory for a test's files.
+std::string fresh_directory() {
+  std::string name = ::testing::TempDir() + "vmc-checkpoint-XXXXXX";
+  EXPECT_NE(::mkdtemp(name.data()), nullptr);
+  return name + "/";
+}
+
+// Two ranks' keepers, each walking its own separations and writing nothing,
+// give rank 0 the records from which it writes the very file one process
+// writes; and a keeper handed the file's bytes by a source continues from them.
+TEST(GatheredCheckpoint, TwoRanksWriteTheFileOfOneProcess) {
+  const std::string dir = fresh_directory();
+  scan_settings s;
+  s.separations = {0.74f, 1.5f, 2.5f};
+  s.steps = 4000;
+  s.equilibration = 100;
+  s.walkers = 2;
+  const identity id = scan_identity("test", s);
+  const auto off = std::chrono::milliseconds(0);
+  scan_checkpoint one(dir + "one", off, id, s);
+  run_scan_keeping(s, {0, 1, 2}, {}, nullptr, &one);
+  scan_checkpoint zero(dir + "two", off, id, s), first(dir + "two", off, id, s);
+  zero.gather_instead();
+  first.gather_instead();
+  run_scan_keeping(s, {0, 2}, {}, nullptr, &zero);
+  run_scan_keeping(s, {1}, {}, nullptr, &first);
+  EXPECT_EQ(file_bytes(dir + "two"), "") << "a gathering keeper wrote the file itself";
+  zero.write_parts({zero.part([](std::size_t i) { return i % 2 == 0; }),
+                    first.part([](std::size_t i) { return i % 2 == 1; })});
+  EXPECT_EQ(file_bytes(dir + "two"), file_bytes(dir + "one"));
+  int read = 0;
+  const checkpoint_source source = [&](const std::string&, std::string& bytes) {
+    ++read;
+    bytes = file_bytes(dir + "one");
+    return true;
+  };
+  scan_checkpoint again(dir + "elsewhere", off, id, s, source);
+  EXPECT_EQ(read, 1);
+  EXPECT_TRUE(again.resumed());
+  EXPECT_EQ(again.resumed_steps(), 3 * 4000);
+}
+
+TEST(GatheredCheckpoint, TwoRanksOfDmcWriteTheFileOfOneProcess) {
+  const std::string dir = fresh_directory();
+  dmc_settings d;
+  d.separations = {0.74f, 1.5f};
+  d.parameters = {{1.1, 0.59, 0.424}, {1.1, 0.59, 0.424}};
+  d.walkers = 40;
+  d.steps = 60;
+  d.equilibration = 10;
+  d.vmc_steps = 1000;
+  const identity id = dmc_identity("test", d);
+  const auto off = std::chrono::milliseconds(0);
+  dmc_checkpoint one(dir + "one", off, id, d);
+  for (std::size_t i : {0, 1}) run_dmc_keeping(d, i, {}, nullptr, &one);
+  dmc_checkpoint zero(dir + "two", off, id, d), first(dir + "two", off, id, d);
+  zero.gather_instead();
+  first.gather_instead();
+  run_dmc_keeping(d, 0, {}, nullptr, &zero);
+  run_dmc_keeping(d, 1, {}, nullptr, &first);
+  EXPECT_EQ(file_bytes(dir + "two"), "") << "a gathering keeper wrote the file itself";
+  zero.write_parts({zero.part([](std::size_t i) { return i == 0; }),
+                    first.part([](std::size_t i) { return i == 1; })});
+  EXPECT_EQ(file_bytes(dir + "two"), file_bytes(dir + "one"));
 }
 
 }  // namespace

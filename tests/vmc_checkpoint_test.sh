@@ -155,5 +155,8 @@ for at in 20 60 $((size / 3)) $((size - 3)); do
 done
 printf 's\tenergy\n' > run.ckpt
 refused "a table given as checkpoint" "run.ckpt: it is not a vmc checkpoint" --steps 8e4
+rm run.ckpt && mkdir run.ckpt
+refused "a directory given as checkpoint" "^vmc scan: --checkpoint: run.ckpt: Is a directory$" --steps 8e4
+rmdir run.ckpt
 cp good.ckpt run.ckpt
 refused "a bad interval" "--checkpoint-every: expected a time" --steps 8e4 --checkpoint-every 5x

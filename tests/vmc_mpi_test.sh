@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # vmc as an MPI job: the same table to the byte from 1, 2 and 3 ranks for
-# scan, optimize and dmc; bad input gives one line and no file; a rank killed
+# scan, optimize and dmc; a checkpoint continued by another number of ranks
+# (extended, or after SIGTERM) gives the same table; bad input gives one line and no file; a rank killed
 # outright ends the whole job with rank 0's line, a non-zero status, and the
 # previous table as it was.
 #   vmc_mpi_test.sh <vmc> <mpirun>
@@ -34,6 +35,81 @@ same_table() {  # name, then the vmc arguments
 same_table scan scan --separations 0.5:2:0.25 --steps 2e4
 same_table optimize optimize --separations 0.6,1.2,1.8,2.4 --steps 2e4 --sample-steps 1e4 --max-rounds 2
 same_table dmc dmc --separations 0.74,1.5,2.5 --walkers 60 --steps 300 --equilibration 50
+
+# A checkpoint is the same whatever the number of ranks that wrote it: a run
+# of fewer steps on 2 ranks extended by 1 process, and one of 1 process
+# extended on 2 ranks, give the table of one uninterrupted process.
+body() { grep -v '^#' "$1"; }
+extended() {  # name, then the vmc arguments; the short run's and the whole run's --steps last
+  local name=$1 short=$2 whole=$3
+  shift 3
+  mkdir -p "ck-$name" && cd "ck-$name"
+  "$vmc" "$@" --steps "$whole" --output fresh.tsv > /dev/null 2>&1
+  job 2 "$vmc" "$@" --steps "$short" --checkpoint two.ckpt --output t.tsv > /dev/null 2>&1 ||
+    fail "$name: the 2-rank run with --checkpoint failed"
+  cp two.ckpt two-short.ckpt
+  "$vmc" "$@" --steps "$whole" --checkpoint two.ckpt --output t.tsv > /dev/null 2>&1 ||
+    fail "$name: 1 process could not extend the 2-rank checkpoint"
+  cmp -s <(body fresh.tsv) <(body t.tsv) || fail "$name: a 2-rank checkpoint extended by 1 process differs"
+  "$vmc" "$@" --steps "$short" --checkpoint one.ckpt --output t.tsv > /dev/null 2>&1
+  cmp -s one.ckpt two-short.ckpt || fail "$name: the checkpoints of 1 process and of 2 ranks differ"
+  job 2 "$vmc" "$@" --steps "$whole" --checkpoint one.ckpt --output t.tsv > /dev/null 2>&1 ||
+    fail "$name: 2 ranks could not extend the 1-process checkpoint"
+  cmp -s <(body fresh.tsv) <(body t.tsv) || fail "$name: a 1-process checkpoint extended by 2 ranks differs"
+  cd ..
+  echo "ok $name: a checkpoint of 2 ranks continued by 1 process and one of 1 continued by 2"
+}
+extended scan 1e4 2e4 scan --separations 0.5:2:0.25
+extended optimize 1e4 2e4 optimize --separations 0.6,1.2,1.8 --sample-steps 1e4 --max-rounds 2
+extended dmc 150 300 dmc --separations 0.74,1.5,2.5 --walkers 60 --equilibration 50
+
+# A checkpoint rank 0 cannot read, or one of other options, is refused by
+# rank 0 alone in one line, with status 2.
+mkdir -p refused/dir.ckpt && cd refused
+for ckpt in dir.ckpt ../ck-scan/one.ckpt; do
+  status=0
+  timeout 60 "$mpirun" --oversubscribe -np 2 "$vmc" scan --separations 0.5:2:0.25 --seed 7 \
+    --checkpoint "$ckpt" > out 2> err || status=$?
+  [ "$status" = 2 ] || fail "checkpoint $ckpt under mpirun: status $status (124: the job hung)"
+  [ "$(grep -c "^vmc scan: --checkpoint: $ckpt: " err)" = 1 ] || fail "not one line from rank 0: $(cat err)"
+done
+[ ! -e vmc-scan.tsv ] || fail "a table was written after a refused checkpoint"
+cd ..
+echo "ok a checkpoint refused under mpirun: one line, status 2"
+
+# SIGTERM to mpirun: every rank stops, rank 0 writes the checkpoint of all of
+# them and says so once; 1 process continues it to the uninterrupted table.
+mkdir stop && cd stop
+long=(scan --separations 0.5,1,1.5,2 --steps 2e7)
+"$mpirun" --oversubscribe -np 2 "$vmc" "${long[@]}" --checkpoint run.ckpt > ../stop.out 2> ../stop.err &
+launcher=$!
+# Rank 0 holds its unnamed table open here once it has read the checkpoint
+# with the others; a moment later every rank walks.
+opened() {
+  local pid
+  for pid in $(cat /proc/"$launcher"/task/*/children 2>/dev/null); do
+    ls -l "/proc/$pid/fd" 2>/dev/null | grep -q "$work/stop/" && return 0
+  done
+  return 1
+}
+for _ in $(seq 1 200); do
+  opened && break
+  sleep 0.05
+done
+sleep 0.3
+kill -TERM "$launcher"
+status=0
+wait "$launcher" || status=$?
+[ "$status" != 0 ] || fail "a job stopped by SIGTERM ended with status 0"
+[ "$(cat ../stop.err)" = "vmc scan: stopped by signal 15; the run so far is in run.ckpt (the same command continues it); vmc-scan.tsv is as it was" ] ||
+  fail "a stopped job's messages: $(cat ../stop.err)"
+[ -e run.ckpt ] || fail "a stopped job left no checkpoint"
+[ ! -e vmc-scan.tsv ] || fail "a stopped job wrote a table"
+"$vmc" "${long[@]}" --checkpoint run.ckpt --output resumed.tsv > /dev/null
+"$vmc" "${long[@]}" --output fresh.tsv > /dev/null
+cmp -s <(body fresh.tsv) <(body resumed.tsv) || fail "a stopped 2-rank job continued by 1 process differs"
+cd ..
+echo "ok SIGTERM to a 2-rank job: its checkpoint continued by 1 process"
 
 # Bad input seen by every rank: rank 0 says so once; status 2; no file.
 status=0

@@ -233,13 +233,26 @@ void write_checkpoint(const std::string& path, const identity& id, const std::st
   }
 }
 
-bool read_checkpoint(const std::string& path, const identity& expected, std::string& state) {
+bool read_checkpoint(const std::string& path, const identity& expected, std::string& state,
+                     const checkpoint_source& source) {
+  std::string bytes;
+  if (!(source ? source(path, bytes) : checkpoint_file_bytes(path, bytes))) return false;
+  try {
+    state = checkpoint_state(bytes, expected);
+  } catch (const checkpoint_error& e) {
+    throw checkpoint_error("--checkpoint: " + path + ": " + e.what() +
+                           "; refused (remove it to start afresh)");
+  }
+  return true;
+}
+
+bool checkpoint_file_bytes(const std::string& path, std::string& bytes) {
+  bytes.clear();
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     if (errno == ENOENT) return false;
     throw io_error(path, errno);
   }
-  std::string bytes;
   char buffer[1 << 16];
   for (;;) {
     const ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -253,12 +266,6 @@ bool read_checkpoint(const std::string& path, const identity& expected, std::str
     bytes.append(buffer, static_cast<std::size_t>(n));
   }
   ::close(fd);
-  try {
-    state = checkpoint_state(bytes, expected);
-  } catch (const checkpoint_error& e) {
-    throw checkpoint_error("--checkpoint: " + path + ": " + e.what() +
-                           "; refused (remove it to start afresh)");
-  }
   return true;
 }
 
@@ -357,11 +364,11 @@ std::map<std::uint64_t, scan_walk_state> scan_state_of(const std::string& bytes,
 }
 
 scan_checkpoint::scan_checkpoint(std::string path, std::chrono::milliseconds every, identity id,
-                                 const scan_settings& settings)
+                                 const scan_settings& settings, const checkpoint_source& source)
     : path_(std::move(path)), every_(every), id_(std::move(id)), settings_(settings),
       last_(std::chrono::steady_clock::now()) {
   std::string state;
-  if (!read_checkpoint(path_, id_, state)) return;
+  if (!read_checkpoint(path_, id_, state, source)) return;
   std::int64_t steps = 0;
   try {
     walks_ = scan_state_of(state, settings_, steps);
@@ -400,6 +407,7 @@ void scan_checkpoint::write() {
 }
 
 void scan_checkpoint::write_locked() {
+  if (gathered_) return;
   write_checkpoint(path_, id_, scan_state_bytes(settings_.steps, walks_));
   last_ = std::chrono::steady_clock::now();
 }
@@ -509,11 +517,11 @@ std::map<std::size_t, dmc_state> dmc_state_of(const std::string& bytes, const dm
 }
 
 dmc_checkpoint::dmc_checkpoint(std::string path, std::chrono::milliseconds every, identity id,
-                               const dmc_settings& settings)
+                               const dmc_settings& settings, const checkpoint_source& source)
     : path_(std::move(path)), every_(every), id_(std::move(id)), settings_(settings),
       last_(std::chrono::steady_clock::now()) {
   std::string state;
-  if (!read_checkpoint(path_, id_, state)) return;
+  if (!read_checkpoint(path_, id_, state, source)) return;
   std::int64_t steps = 0;
   try {
     states_ = dmc_state_of(state, settings_, steps);
@@ -549,6 +557,7 @@ void dmc_checkpoint::stopped(std::size_t index, const dmc_state& st) {
 }
 
 void dmc_checkpoint::write() {
+  if (gathered_) return;
   write_checkpoint(path_, id_, dmc_state_bytes(settings_.steps, states_));
   last_ = std::chrono::steady_clock::now();
 }
@@ -620,11 +629,12 @@ std::map<std::size_t, optimize_state> optimize_state_of(const std::string& bytes
 }
 
 optimize_checkpoint::optimize_checkpoint(std::string path, std::chrono::milliseconds every,
-                                         identity id, const optimize_settings& settings)
+                                         identity id, const optimize_settings& settings,
+                                         const checkpoint_source& source)
     : path_(std::move(path)), every_(every), id_(std::move(id)), settings_(settings),
       last_(std::chrono::steady_clock::now()) {
   std::string state;
-  if (!read_checkpoint(path_, id_, state)) return;
+  if (!read_checkpoint(path_, id_, state, source)) return;
   try {
     states_ = optimize_state_of(state, settings_);
   } catch (const checkpoint_error& e) {
@@ -657,6 +667,72 @@ void optimize_checkpoint::write() {
 }
 
 void optimize_checkpoint::write_locked() {
+  if (gathered_) return;
+  write_checkpoint(path_, id_, optimize_state_bytes(states_));
+  last_ = std::chrono::steady_clock::now();
+}
+
+}  // namespace vmc
+
+namespace vmc {
+
+std::string scan_checkpoint::part(const checkpoint_owner& mine) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  std::map<std::uint64_t, scan_walk_state> own;
+  const auto walkers = static_cast<std::uint64_t>(settings_.walkers);
+  for (const auto& [number, st] : walks_) {
+    if (mine(static_cast<std::size_t>(number / walkers))) own.emplace(number, st);
+  }
+  return scan_state_bytes(settings_.steps, own);
+}
+
+void scan_checkpoint::write_parts(const std::vector<std::string>& parts) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  std::map<std::uint64_t, scan_walk_state> all;
+  for (const std::string& p : parts) {
+    std::int64_t steps = 0;
+    for (auto& [number, st] : scan_state_of(p, settings_, steps)) all.insert_or_assign(number, st);
+  }
+  walks_ = std::move(all);
+  write_checkpoint(path_, id_, scan_state_bytes(settings_.steps, walks_));
+  last_ = std::chrono::steady_clock::now();
+}
+
+std::string dmc_checkpoint::part(const checkpoint_owner& mine) {
+  std::map<std::size_t, dmc_state> own;
+  for (const auto& [index, st] : states_) {
+    if (mine(index)) own.emplace(index, st);
+  }
+  return dmc_state_bytes(settings_.steps, own);
+}
+
+void dmc_checkpoint::write_parts(const std::vector<std::string>& parts) {
+  std::map<std::size_t, dmc_state> all;
+  for (const std::string& p : parts) {
+    std::int64_t steps = 0;
+    for (auto& [index, st] : dmc_state_of(p, settings_, steps)) all.insert_or_assign(index, std::move(st));
+  }
+  states_ = std::move(all);
+  write_checkpoint(path_, id_, dmc_state_bytes(settings_.steps, states_));
+  last_ = std::chrono::steady_clock::now();
+}
+
+std::string optimize_checkpoint::part(const checkpoint_owner& mine) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  std::map<std::size_t, optimize_state> own;
+  for (const auto& [index, st] : states_) {
+    if (mine(index)) own.emplace(index, st);
+  }
+  return optimize_state_bytes(own);
+}
+
+void optimize_checkpoint::write_parts(const std::vector<std::string>& parts) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  std::map<std::size_t, optimize_state> all;
+  for (const std::string& p : parts) {
+    for (auto& [index, st] : optimize_state_of(p, settings_)) all.insert_or_assign(index, st);
+  }
+  states_ = std::move(all);
   write_checkpoint(path_, id_, optimize_state_bytes(states_));
   last_ = std::chrono::steady_clock::now();
 }

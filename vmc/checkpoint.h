@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -101,8 +102,21 @@ std::string checkpoint_state(std::string_view bytes, const identity& expected);
 // Writes the file atomically (temporary, fsync, rename); throws io_error.
 void write_checkpoint(const std::string& path, const identity& id, const std::string& state);
 
+// The bytes of the file, or false when there is no such file; throws io_error.
+bool checkpoint_file_bytes(const std::string& path, std::string& bytes);
+
+// How a keeper obtains the file's bytes (checkpoint_file_bytes when empty).
+// A job of several processes has rank 0 read the file and send its bytes to
+// every rank, which then checks them alike.
+using checkpoint_source = std::function<bool(const std::string& path, std::string& bytes)>;
+
+// Which separations' records are this process's own (a job of several
+// processes keeps its checkpoint by gathering every rank's own records).
+using checkpoint_owner = std::function<bool(std::size_t index)>;
+
 // The file's state, or nothing when there is no such file.
-bool read_checkpoint(const std::string& path, const identity& expected, std::string& state);
+bool read_checkpoint(const std::string& path, const identity& expected, std::string& state,
+                     const checkpoint_source& source = {});
 
 // "30s", "10m", "1h", "2.5s", "0" (checkpoints only at the end of a
 // separation and on a stop): the interval, or usage_error naming option.
@@ -134,7 +148,7 @@ std::map<std::uint64_t, scan_walk_state> scan_state_of(const std::string& bytes,
 class scan_checkpoint final : public scan_keeper {
  public:
   scan_checkpoint(std::string path, std::chrono::milliseconds every, identity id,
-                  const scan_settings& settings);
+                  const scan_settings& settings, const checkpoint_source& source = {});
   bool find(std::uint64_t walk, scan_walk_state& st) override;
   void keep(std::uint64_t walk, const scan_walk_state& st) override;
   void separation_done() override;
@@ -144,10 +158,17 @@ class scan_checkpoint final : public scan_keeper {
   // walk, and how many of the run's separations were then done.
   std::int64_t resumed_steps() const { return resumed_steps_; }
   bool resumed() const { return resumed_; }
+  // In a job of several processes: the keeper writes nothing itself; each
+  // rank hands over part() (the state of its own separations) and rank 0
+  // writes the file of every rank's parts with write_parts().
+  void gather_instead() { gathered_ = true; }
+  std::string part(const checkpoint_owner& mine);
+  void write_parts(const std::vector<std::string>& parts);
 
  private:
   void write();
   void write_locked();
+  bool gathered_ = false;
   std::string path_;
   std::chrono::milliseconds every_;
   identity id_;
@@ -178,16 +199,23 @@ std::map<std::size_t, dmc_state> dmc_state_of(const std::string& bytes, const dm
 class dmc_checkpoint final : public dmc_keeper {
  public:
   dmc_checkpoint(std::string path, std::chrono::milliseconds every, identity id,
-                 const dmc_settings& settings);
+                 const dmc_settings& settings, const checkpoint_source& source = {});
   bool find(std::size_t index, dmc_state& st) override;
   void keep(std::size_t index, const dmc_state& st, bool done) override;
   void stopped(std::size_t index, const dmc_state& st) override;
   bool resumed() const { return resumed_; }
   // The steps the checkpoint held when the run started, over every separation.
   std::int64_t resumed_steps() const { return resumed_steps_; }
+  // In a job of several processes: the keeper writes nothing itself; each
+  // rank hands over part() (the state of its own separations) and rank 0
+  // writes the file of every rank's parts with write_parts().
+  void gather_instead() { gathered_ = true; }
+  std::string part(const checkpoint_owner& mine);
+  void write_parts(const std::vector<std::string>& parts);
 
  private:
   void write();
+  bool gathered_ = false;
   std::string path_;
   std::chrono::milliseconds every_;
   identity id_;
@@ -218,15 +246,22 @@ std::map<std::size_t, optimize_state> optimize_state_of(const std::string& bytes
 class optimize_checkpoint final : public optimize_keeper {
  public:
   optimize_checkpoint(std::string path, std::chrono::milliseconds every, identity id,
-                      const optimize_settings& settings);
+                      const optimize_settings& settings, const checkpoint_source& source = {});
   bool find(std::size_t index, optimize_state& st) override;
   void keep(std::size_t index, const optimize_state& st, bool force) override;
   void write();
   bool resumed() const { return resumed_; }
   int resumed_rounds() const { return resumed_rounds_; }
+  // In a job of several processes: the keeper writes nothing itself; each
+  // rank hands over part() (the state of its own separations) and rank 0
+  // writes the file of every rank's parts with write_parts().
+  void gather_instead() { gathered_ = true; }
+  std::string part(const checkpoint_owner& mine);
+  void write_parts(const std::vector<std::string>& parts);
 
  private:
   void write_locked();
+  bool gathered_ = false;
   std::string path_;
   std::chrono::milliseconds every_;
   identity id_;

@@ -145,7 +145,9 @@ void add_checkpoint_options(CLI::App& cmd, std::string& checkpoint, std::string&
   cmd.add_option("--checkpoint", checkpoint,
                  "keep the run's state in FILE: written atomically every --checkpoint-every, "
                  "when a separation ends and on SIGINT, SIGTERM or SIGHUP; the same command "
-                 "continues it, to the same table, and one with more --steps extends it")
+                 "continues it, to the same table, and one with more --steps extends it; "
+                 "a job of several MPI processes writes it only once every rank has finished "
+                 "or stopped")
       ->type_name("FILE")
       ->check(not_empty());
   add_text_option(cmd, "--checkpoint-every", every,

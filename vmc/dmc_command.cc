@@ -18,8 +18,10 @@
 #include "model/constants.h"
 #include "model/orbital_length.h"
 #include "output/quoted.h"
+#include "output/io_error.h"
 #include "output/table.h"
 #include "vmc/checkpoint.h"
+#include "vmc/checkpoint_job.h"
 #include "vmc/command.h"
 #include "vmc/dmc.h"
 #include "vmc/options.h"
@@ -311,15 +313,15 @@ int run(const dmc_texts& texts, const ranks& job) {
         settings = checked(texts, job);
         if (texts.checkpoint.empty()) return;
         const auto every = parse_interval("--checkpoint-every", texts.checkpoint_every);
-        if (job.size > 1) {
-          throw usage_error("--checkpoint: a job of several processes keeps no checkpoint yet; "
-                            "run it as one process");
-        }
         try {
           keeper = std::make_unique<dmc_checkpoint>(texts.checkpoint, every,
-                                                    dmc_identity(VMC_VERSION, settings), settings);
+                                                    dmc_identity(VMC_VERSION, settings), settings,
+              job.size > 1 ? shared_checkpoint_source(job) : checkpoint_source{});
+          if (job.size > 1) keeper->gather_instead();
         } catch (const checkpoint_error& e) {
           throw usage_error(e.what());
+        } catch (const io_error& e) {
+          throw usage_error(std::string("--checkpoint: ") + e.what());
         }
       },
       [&](bool terminal) -> std::optional<finished_table> {
@@ -333,6 +335,7 @@ int run(const dmc_texts& texts, const ranks& job) {
                            static_cast<long long>(n));
         }
         std::vector<dmc_row> mine;
+        bool stopped = false;
         for (const std::size_t i : tasks) {
           progress_line line(shortest(settings.separations[i]),
                              settings.equilibration + settings.steps);
@@ -345,9 +348,19 @@ int run(const dmc_texts& texts, const ranks& job) {
                 stop, keeper.get()));
           } catch (const run_stopped&) {
             line.finish();
-            throw std::runtime_error(stopped_message(texts.checkpoint, texts.output));
+            stopped = true;
+            break;
           }
           line.finish();
+        }
+        if (keeper && job.size > 1) {
+          const after_gather next = gather_checkpoint(job, *keeper, stopped);
+          if (next == after_gather::quiet) return std::nullopt;
+          stopped = next == after_gather::stopped;
+        }
+        if (stopped) {
+          if (!job.root()) return std::nullopt;
+          throw std::runtime_error(stopped_message(texts.checkpoint, texts.output));
         }
         const std::vector<dmc_row> rows = rows_at_root(job, n, tasks, mine);
         if (!job.root()) return std::nullopt;

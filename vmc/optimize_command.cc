@@ -5,8 +5,10 @@
 #include <optional>
 #include <string>
 
+#include "output/io_error.h"
 #include "output/table.h"
 #include "vmc/checkpoint.h"
+#include "vmc/checkpoint_job.h"
 #include "vmc/command.h"
 #include "vmc/optimize.h"
 #include "vmc/options.h"
@@ -63,15 +65,15 @@ int run(const optimize_texts& texts, const ranks& job) {
         settings = checked(texts);
         if (texts.checkpoint.empty()) return;
         const auto every = parse_interval("--checkpoint-every", texts.checkpoint_every);
-        if (job.size > 1) {
-          throw usage_error("--checkpoint: a job of several processes keeps no checkpoint yet; "
-                            "run it as one process");
-        }
         try {
           keeper = std::make_unique<optimize_checkpoint>(
-              texts.checkpoint, every, optimize_identity(VMC_VERSION, settings), settings);
+              texts.checkpoint, every, optimize_identity(VMC_VERSION, settings), settings,
+              job.size > 1 ? shared_checkpoint_source(job) : checkpoint_source{});
+          if (job.size > 1) keeper->gather_instead();
         } catch (const checkpoint_error& e) {
           throw usage_error(e.what());
+        } catch (const io_error& e) {
+          throw usage_error(std::string("--checkpoint: ") + e.what());
         }
       },
       [&](bool terminal) -> std::optional<finished_table> {
@@ -82,15 +84,25 @@ int run(const optimize_texts& texts, const ranks& job) {
           std::fprintf(stderr, "vmc optimize: resumed after %d rounds\n", keeper->resumed_rounds());
         }
         std::vector<optimize_row> mine;
+        bool stopped = false;
         try {
           mine = run_optimize_keeping(
               settings, tasks, terminal ? show_round : std::function<void(const optimize_round&)>{},
               stop, keeper.get());
         } catch (const run_stopped&) {
+          stopped = true;
+        }
+        if (keeper && job.size > 1) {
+          const after_gather next = gather_checkpoint(job, *keeper, stopped);
+          if (next == after_gather::quiet) return std::nullopt;
+          stopped = next == after_gather::stopped;
+        } else if (keeper) {
           keeper->write();
+        }
+        if (stopped) {
+          if (!job.root()) return std::nullopt;
           throw std::runtime_error(stopped_message(texts.checkpoint, texts.output));
         }
-        if (keeper) keeper->write();
         const std::vector<optimize_row> rows = rows_at_root(job, n, tasks, mine);
         if (!job.root()) return std::nullopt;
         for (const optimize_row& r : rows) warn_flags("vmc optimize", r.s, flags_of(r));

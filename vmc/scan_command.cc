@@ -5,8 +5,10 @@
 #include <optional>
 #include <string>
 
+#include "output/io_error.h"
 #include "output/table.h"
 #include "vmc/checkpoint.h"
+#include "vmc/checkpoint_job.h"
 #include "vmc/command.h"
 #include "vmc/options.h"
 #include "vmc/stream_plan.h"
@@ -69,15 +71,15 @@ int run(const scan_texts& texts, const ranks& job) {
         settings = checked(texts);
         if (texts.checkpoint.empty()) return;
         const auto every = parse_interval("--checkpoint-every", texts.checkpoint_every);
-        if (job.size > 1) {
-          throw usage_error("--checkpoint: a job of several processes keeps no checkpoint yet; "
-                            "run it as one process");
-        }
         try {
           keeper = std::make_unique<scan_checkpoint>(texts.checkpoint, every,
-                                                     scan_identity(VMC_VERSION, settings), settings);
+                                                     scan_identity(VMC_VERSION, settings), settings,
+              job.size > 1 ? shared_checkpoint_source(job) : checkpoint_source{});
+          if (job.size > 1) keeper->gather_instead();
         } catch (const checkpoint_error& e) {
           throw usage_error(e.what());
+        } catch (const io_error& e) {
+          throw usage_error(std::string("--checkpoint: ") + e.what());
         }
       },
       [&](bool terminal) -> std::optional<finished_table> {
@@ -90,12 +92,22 @@ int run(const scan_texts& texts, const ranks& job) {
                        static_cast<long long>(settings.steps) * static_cast<long long>(n));
         }
         std::vector<scan_row> mine;
+        bool stopped = false;
         try {
           mine = run_scan_keeping(
               settings, tasks, terminal ? show_progress : std::function<void(std::size_t, std::size_t)>{},
               stop, keeper.get());
         } catch (const run_stopped&) {
           if (terminal) std::fputc('\n', stderr);
+          stopped = true;
+        }
+        if (keeper && job.size > 1) {
+          const after_gather next = gather_checkpoint(job, *keeper, stopped);
+          if (next == after_gather::quiet) return std::nullopt;
+          stopped = next == after_gather::stopped;
+        }
+        if (stopped) {
+          if (!job.root()) return std::nullopt;
           throw std::runtime_error(stopped_message(texts.checkpoint, texts.output));
         }
         const std::vector<scan_row> rows = rows_at_root(job, n, tasks, mine);

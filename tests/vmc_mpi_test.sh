@@ -101,7 +101,9 @@ kill -TERM "$launcher"
 status=0
 wait "$launcher" || status=$?
 [ "$status" != 0 ] || fail "a job stopped by SIGTERM ended with status 0"
-[ "$(cat ../stop.err)" = "vmc scan: stopped by signal 15; the run so far is in run.ckpt (the same command continues it); vmc-scan.tsv is as it was" ] ||
+# (The launcher's own event library may add a "[warn] Epoll ..." line of its
+# sockets as it goes down: not ours, so not counted.)
+[ "$(grep -v '^\[warn\] Epoll' ../stop.err)" = "vmc scan: stopped by signal 15; the run so far is in run.ckpt (the same command continues it); vmc-scan.tsv is as it was" ] ||
   fail "a stopped job's messages: $(cat ../stop.err)"
 [ -e run.ckpt ] || fail "a stopped job left no checkpoint"
 [ ! -e vmc-scan.tsv ] || fail "a stopped job wrote a table"

@@ -4,6 +4,7 @@
 #define HWY_TARGET_INCLUDE "lanes/lane_walk.cc"
 #include "hwy/foreach_target.h"  // IWYU pragma: keep
 
+#include <array>
 #include <cstdlib>
 #include <mutex>
 #include <stdexcept>
@@ -14,11 +15,19 @@
 #include "lanes/exp-inl.h"
 #include "lanes/generator-inl.h"
 #include "lanes/lane_walk.h"
+#include "lanes/number-inl.h"
 
 HWY_BEFORE_NAMESPACE();
 namespace vmc {
 namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
+
+// The covalent-ionic formulas over lane numbers, inlined into the walk.
+#undef VMC_FORMULA_INLINE
+#define VMC_FORMULA_INLINE HWY_INLINE
+#include "model/covalent_ionic-inl.h"
+#undef VMC_FORMULA_INLINE
+#define VMC_FORMULA_INLINE inline
 
 // Up to lane_width float lanes in one vector: all eight on AVX2 and
 // AVX-512, four on 128-bit targets, where the group is walked as two vectors
@@ -145,6 +154,36 @@ HWY_INLINE lane_evaluation evaluate(const VF (&r)[6], const lane_trial& t) {
   return {eloc, psi};
 }
 
+// The trial functions a group walks, each loaded from lanes [base, base +
+// Lanes) of the group and evaluated at a vector of configurations.
+struct classic_lanes {
+  lane_trial t;
+  HWY_INLINE classic_lanes(const lane_walkers& w, std::size_t base)
+      : t{hn::LoadU(DF(), w.s + base),    hn::LoadU(DF(), w.a + base),
+          hn::LoadU(DF(), w.alfa + base), hn::LoadU(DF(), w.beta + base),
+          hn::LoadU(DF(), w.e2 + base),   hn::LoadU(DF(), w.hbm + base),
+          hn::Div(hn::LoadU(DF(), w.e2 + base), hn::LoadU(DF(), w.s + base))} {}
+  HWY_INLINE lane_evaluation operator()(const VF (&r)[6]) const { return evaluate(r, t); }
+};
+
+struct covalent_ionic_lanes {
+  using F = lane_number<DF>;
+  covalent_ionic_trial<F> t;
+  HWY_INLINE covalent_ionic_lanes(const lane_walkers& w, std::size_t base)
+      : t{F(hn::LoadU(DF(), w.s + base)),      F(hn::LoadU(DF(), w.a + base)),
+          F(hn::LoadU(DF(), w.alfa + base)),   F(hn::LoadU(DF(), w.beta + base)),
+          F(hn::LoadU(DF(), w.lambda + base)), F(hn::LoadU(DF(), w.e2 + base)),
+          F(hn::LoadU(DF(), w.hbm + base))} {}
+  // evaluate_covalent_ionic's local energy and psi; the gradient it also
+  // forms is never stored, and the compiler drops it.
+  HWY_INLINE lane_evaluation operator()(const VF (&r)[6]) const {
+    std::array<F, 6> x;
+    for (std::size_t i = 0; i < 6; ++i) x[i] = F(r[i]);
+    const covalent_ionic_evaluation<F> e = (evaluate_covalent_ionic)(x, t);
+    return {e.eloc.v, e.psi.v};
+  }
+};
+
 // Walks lanes [base, base + Lanes) of the group for `steps` steps.
 // Adds one step's local energies (and acceptance, 1 or 0) of lanes
 // [base, base + Lanes) to the statistics: blocking::add and the accepted sums
@@ -203,6 +242,7 @@ HWY_INLINE void add_step(lane_statistics& s, std::size_t base, std::size_t base_
   }
 }
 
+template <class Trial>
 HWY_INLINE void walk_vector(lane_walkers& w, std::size_t base, std::int64_t steps,
                             lane_steps* out, lane_statistics* stats) {
   const DF df;
@@ -210,10 +250,7 @@ HWY_INLINE void walk_vector(lane_walkers& w, std::size_t base, std::int64_t step
   const std::size_t base_high = halves == 2 ? base + hn::Lanes(dd) : base;
   lane_generator<DD> low(dd, hn::LoadU(dd, w.ix1 + base), hn::LoadU(dd, w.ix2 + base));
   lane_generator<DD> high(dd, hn::LoadU(dd, w.ix1 + base_high), hn::LoadU(dd, w.ix2 + base_high));
-  const lane_trial t{hn::LoadU(df, w.s + base),    hn::LoadU(df, w.a + base),
-                     hn::LoadU(df, w.alfa + base), hn::LoadU(df, w.beta + base),
-                     hn::LoadU(df, w.e2 + base),   hn::LoadU(df, w.hbm + base),
-                     hn::Div(hn::LoadU(df, w.e2 + base), hn::LoadU(df, w.s + base))};
+  const Trial evaluate_at(w, base);
   const VF gstep = hn::LoadU(df, w.step + base);
   const VF one = hn::Set(df, 1.0f), two = hn::Set(df, 2.0f);
   VF r[6];
@@ -236,7 +273,7 @@ HWY_INLINE void walk_vector(lane_walkers& w, std::size_t base, std::int64_t step
       for (int i = 0; i < 6; ++i) trial[i] = r[i];
       trial[z] = hn::Neg(r[z]);
     }
-    const lane_evaluation at = evaluate(trial, t);
+    const lane_evaluation at = evaluate_at(trial);
     const VF q = hn::Div(hn::Mul(at.psi, at.psi), hn::Mul(psi, psi));
     const auto accepted = hn::Gt(q, next_of<halves>(low, high));
     for (int i = 0; i < 6; ++i) r[i] = hn::IfThenElse(accepted, trial[i], r[i]);
@@ -257,6 +294,11 @@ HWY_INLINE void walk_vector(lane_walkers& w, std::size_t base, std::int64_t step
         hn::StoreU(r[4], df, out->position.data() + p + 2 * lane_width);
         hn::StoreU(r[5], df, out->position.data() + p + 3 * lane_width);
       }
+      if (!out->configuration.empty()) {
+        float* c = out->configuration.data() + static_cast<std::size_t>(j) * 7 * lane_width + base;
+        for (int i = 0; i < 6; ++i) hn::StoreU(r[i], df, c + static_cast<std::size_t>(i) * lane_width);
+        hn::StoreU(psi, df, c + 6 * lane_width);
+      }
     }
   }
 
@@ -276,7 +318,11 @@ void WalkLanes(lane_walkers& w, std::int64_t steps, lane_steps* out, lane_statis
   // The statistics go in double vectors, their counts at each one's first lane.
   if (stats != nullptr) stats->vector_lanes = hn::Lanes(DD());
   for (std::size_t base = 0; base < lane_width; base += hn::Lanes(df)) {
-    walk_vector(w, base, steps, out, stats);
+    if (w.trial == lane_trial_kind::covalent_ionic) {
+      walk_vector<covalent_ionic_lanes>(w, base, steps, out, stats);
+    } else {
+      walk_vector<classic_lanes>(w, base, steps, out, stats);
+    }
   }
   w.steps_done += steps;
 }
@@ -378,6 +424,15 @@ void set_lane(lane_walkers& group, std::size_t k, const walker& w, const ecuyer&
   group.e2[k] = t.e2;
   group.hbm[k] = t.hbm;
   group.step[k] = step;
+  group.lambda[k] = 1.0f;
+  group.trial = lane_trial_kind::classic;
+}
+
+void set_lane(lane_walkers& group, std::size_t k, const walker& w, const ecuyer& g,
+              const covalent_ionic_trial<float>& t, float step) {
+  set_lane(group, k, w, g, trial_function<exp_double>{t.s, t.a, t.alfa, t.beta, t.e2, t.hbm}, step);
+  group.lambda[k] = t.lambda;
+  group.trial = lane_trial_kind::covalent_ionic;
 }
 
 energy_statistics statistics_in_lane(const lane_statistics& s, std::size_t k) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "model/covalent_ionic.h"
 #include "model/trial_function.h"
 #include "random/ecuyer.h"
 #include "stats/energy_statistics.h"
@@ -12,9 +13,9 @@
 
 // The Metropolis walk in vector lanes: lane_width walks advance together, one
 // walk per lane, each with its own generator, configuration and trial
-// function. It is the scalar walk of metropolis_walk with the scaled step,
-// the classic trial function and the strict acceptance test (q > u), and
-// equals it to the bit, lane by lane: every lane draws its six proposal
+// function. It is the scalar walk of metropolis_walk with the scaled step (or
+// the reflecting step), the classic or the covalent-ionic trial function and
+// the strict acceptance test (q > u), and equals it to the bit, lane by lane: every lane draws its six proposal
 // deviates and its test deviate every step whatever happens, the acceptance
 // is a mask, and every float operation is the scalar one in the same order
 // (IEEE division and square root are exactly rounded in vector units too).
@@ -26,6 +27,10 @@ namespace vmc {
 // Walks in one group. Fixed here, not by the machine's vector width, which
 // only decides how many of them one instruction carries.
 inline constexpr std::size_t lane_width = 8;
+
+// The trial function every lane of a group walks: the classic one
+// (model/trial_function.h) or the covalent-ionic one (model/covalent_ionic.h).
+enum class lane_trial_kind { classic, covalent_ionic };
 
 // The state of a group, one array entry per lane. Generator states are held
 // as exact integers in double, the form the vector generator steps them in.
@@ -43,6 +48,9 @@ struct lane_walkers {
   alignas(64) float e2[lane_width];
   alignas(64) float hbm[lane_width];
   alignas(64) float step[lane_width];
+  alignas(64) float lambda[lane_width];  // the ionic weight, covalent-ionic lanes only
+  // Set by set_lane; every lane of a group holds the same kind.
+  lane_trial_kind trial = lane_trial_kind::classic;
   // With reflect, every tenth step of the group reflects one electron through
   // the plane between the protons instead of drawing a move, electron 1 and 2
   // in turn, as reflecting_step does; steps_done counts the group's steps so
@@ -55,21 +63,29 @@ struct lane_walkers {
 // each component, as after any one draw) and its trial function into lane k.
 void set_lane(lane_walkers& group, std::size_t k, const walker& w, const ecuyer& g,
               const trial_function<exp_double>& t, float step);
+// The same with the covalent-ionic trial function, which the whole group
+// then walks: every lane must be set with one.
+void set_lane(lane_walkers& group, std::size_t k, const walker& w, const ecuyer& g,
+              const covalent_ionic_trial<float>& t, float step);
 // The walker and the generator of lane k.
 walker walker_in_lane(const lane_walkers& group, std::size_t k);
 ecuyer generator_in_lane(const lane_walkers& group, std::size_t k);
 
 // What the steps of a group leave, step by step, lane by lane: entry
 // [j * lane_width + k] is step j of lane k; for the positions,
-// [(j * 4 + c) * lane_width + k] with c = y1, z1, y2, z2 after the step.
+// [(j * 4 + c) * lane_width + k] with c = y1, z1, y2, z2 after the step; for
+// the configurations, [(j * 7 + c) * lane_width + k] with c = x1, y1, z1, x2,
+// y2, z2 and psi (6) where the walk stands after the step.
 struct lane_steps {
   std::vector<float> eloc;      // local energy where the walk stands after the step
   std::vector<std::uint8_t> accepted;
   std::vector<float> position;  // filled only when asked for
-  explicit lane_steps(std::size_t capacity, bool positions)
+  std::vector<float> configuration;  // filled only when asked for
+  explicit lane_steps(std::size_t capacity, bool positions, bool configurations = false)
       : eloc(capacity * lane_width),
         accepted(capacity * lane_width),
-        position(positions ? capacity * 4 * lane_width : 0) {}
+        position(positions ? capacity * 4 * lane_width : 0),
+        configuration(configurations ? capacity * 7 * lane_width : 0) {}
   std::size_t capacity() const { return eloc.size() / lane_width; }
 };
 

@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "model/constants.h"
 #include "random/streams.h"
 #include "walk/proposals.h"
 #include "walk/start_configuration.h"
@@ -113,6 +114,87 @@ TEST_P(LaneTargets, EveryLaneIsTheScalarWalkToTheBit) {
     EXPECT_EQ(g.ix2, expected[k].generator.ix2) << "lane " << k;
   }
   EXPECT_GT(accepted_far, 0);
+}
+
+// The covalent-ionic trial function with reflections every tenth step: eight
+// walks of other parameters (beta, lambda, a), separations from the united
+// atom's neighbourhood to 6 A, where the reflections carry the electrons
+// between the protons, and 40 A, where only they do.
+struct ionic_case {
+  float s, beta, lambda, a, step;
+};
+const ionic_case ionic_cases[lane_width] = {
+    {0.74f, 0.25f, 1.0f, 0.445f, 0.40125f}, {0.74f, 1.1f, 0.55f, 0.42f, 0.3f},
+    {0.3f, 2.0f, 0.8f, 0.33f, 0.2f},        {1.4f, 0.6f, 0.2f, 0.5f, 0.5f},
+    {2.5f, 0.0f, 0.05f, 0.53f, 0.6f},       {6.0f, 4.5f, 0.0f, 0.53f, 0.7f},
+    {40.0f, 4.5f, 0.9f, 0.6f, 0.9f},       {1.0f, 0.9f, 0.0f, 0.9f, 2.0f}};
+
+covalent_ionic_trial<float> ionic_trial_of(const ionic_case& c) {
+  constexpr model_constants m = make_constants();
+  return {c.s, c.a, m.alfa, c.beta, c.lambda, m.e2, m.hbm};
+}
+
+TEST_P(LaneTargets, CovalentIonicReflectingLanesAreTheScalarWalkToTheBit) {
+  constexpr std::int64_t equilibration = 37;  // unrecorded, and off the tenth-step beat
+  constexpr std::int64_t steps = 400;
+  constexpr std::int64_t chunk = 130;
+  lane_walkers group{};
+  group.reflect = true;
+  std::vector<walker> walkers;
+  std::vector<ecuyer> gens;
+  std::vector<reflecting_step> moves;
+  for (std::size_t k = 0; k < lane_width; ++k) {
+    ecuyer g = walk_stream(4242, k, 1000000);
+    const coords r = start_configuration(g, ionic_cases[k].s, offset_rounding::per_operation);
+    const walker w = walker_at(r, ionic_trial_of(ionic_cases[k]));
+    set_lane(group, k, w, g, ionic_trial_of(ionic_cases[k]), ionic_cases[k].step);
+    walkers.push_back(w);
+    gens.push_back(g);
+    moves.push_back(reflecting_step{ionic_cases[k].step});
+  }
+  ASSERT_EQ(group.trial, lane_trial_kind::covalent_ionic);
+  for (std::size_t k = 0; k < lane_width; ++k) {
+    metropolis_walk(walkers[k], gens[k], moves[k], ionic_trial_of(ionic_cases[k]),
+                    acceptance::above_deviate, equilibration, [](const walk_step&) {});
+  }
+  walk_lanes(group, equilibration, nullptr);
+  lane_steps out(chunk, false, true);
+  std::int64_t accepted = 0, reflected_far = 0;
+  for (std::int64_t done = 0; done < steps; done += chunk) {
+    const std::int64_t n = std::min(chunk, steps - done);
+    walk_lanes(group, n, &out);
+    for (std::size_t k = 0; k < lane_width; ++k) {
+      std::int64_t j = 0;
+      metropolis_walk(walkers[k], gens[k], moves[k], ionic_trial_of(ionic_cases[k]),
+                      acceptance::above_deviate, n, [&](const walk_step& st) {
+        const std::size_t row = static_cast<std::size_t>(j) * lane_width + k;
+        const std::size_t at = static_cast<std::size_t>(j) * 7 * lane_width + k;
+        ASSERT_EQ(bits(out.eloc[row]), bits(st.now.at.eloc)) << "lane " << k << " step " << done + j;
+        ASSERT_EQ(out.accepted[row] != 0, st.accepted) << "lane " << k << " step " << done + j;
+        for (std::size_t c = 0; c < 6; ++c) {
+          ASSERT_EQ(bits(out.configuration[at + c * lane_width]), bits(st.now.r[c]))
+              << "lane " << k << " step " << done + j << " coordinate " << c;
+        }
+        ASSERT_EQ(bits(out.configuration[at + 6 * lane_width]), bits(st.now.at.psi))
+            << "lane " << k << " step " << done + j;
+        accepted += st.accepted;
+        // A reflection at 40 A moves an electron to the other proton.
+        if (k == 6 && st.accepted && (equilibration + done + j) % 10 == 9) ++reflected_far;
+        ++j;
+      });
+    }
+  }
+  for (std::size_t k = 0; k < lane_width; ++k) {
+    const walker w = walker_in_lane(group, k);
+    EXPECT_EQ(w.r, walkers[k].r) << "lane " << k;
+    EXPECT_EQ(bits(w.at.eloc), bits(walkers[k].at.eloc)) << "lane " << k;
+    const ecuyer g = generator_in_lane(group, k);
+    EXPECT_EQ(g.ix1, gens[k].ix1) << "lane " << k;
+    EXPECT_EQ(g.ix2, gens[k].ix2) << "lane " << k;
+  }
+  // The walks moved, and far apart the reflections were taken too.
+  EXPECT_GT(accepted, static_cast<std::int64_t>(lane_width) * steps / 5);
+  EXPECT_GT(reflected_far, 0);
 }
 
 TEST_P(LaneTargets, StatisticsAreTheScalarWalksToTheBit) {

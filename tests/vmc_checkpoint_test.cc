@@ -103,6 +103,8 @@ TEST(StreamPlan, StreamsDoNotDependOnTheSteps) {
   optimize_settings q = o;
   q.steps *= 4;
   EXPECT_TRUE(same(stream_plan::of(o).stream(1, 10), stream_plan::of(q).stream(1, 10)));
+  // A stream for every lane of every round and of the final walk.
+  EXPECT_EQ(stream_plan::of(o).streams_per_separation, 11u * lane_width);
   const double period = 2147483562.0 * 2147483398.0 / 2.0;
   EXPECT_LT(stream_plan::usable_draws, period);
 }

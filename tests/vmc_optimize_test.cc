@@ -13,6 +13,8 @@
 #include "random/streams.h"
 #include "vmc/exact_curve.h"
 #include "vmc/scan.h"
+#include "vmc/stoppable_walk.h"
+#include "walk/proposals.h"
 #include "walk/start_configuration.h"
 
 namespace vmc {
@@ -60,6 +62,58 @@ TEST(Reweighting, IsTheScalarSumOnEveryVectorTarget) {
     EXPECT_EQ(e.energy, mean) << lane_target_name(target);
     EXPECT_EQ(e.variance, swee / sw - mean * mean) << lane_target_name(target);
     EXPECT_EQ(e.effective, sw * sw / sw2 / 2503.0) << lane_target_name(target);
+  }
+  restrict_lane_target(0);
+}
+
+// Eight walks in lanes against each walk alone: the sample of each is its
+// draw_sample, and the statistics of each its measured walk's, to the bit,
+// on every vector target (1234 steps a walk: a last tenth left unkept).
+TEST(LaneSampling, EachWalkIsItsScalarWalkOnEveryVectorTarget) {
+  const covalent_ionic_trial<float> t = trial_of(1.4f, {0.6, 0.5, 0.48});
+  constexpr std::int64_t equilibration = 53, steps = 1234;
+  lane_starts starts;
+  std::vector<coords> r_expected;
+  std::vector<float> psi_expected;
+  std::vector<energy_statistics> stats_expected(lane_width);
+  for (std::size_t k = 0; k < lane_width; ++k) {
+    starts.g[k] = walk_stream(8, k, 1000000);
+    starts.r[k] = start_configuration(starts.g[k], t.s, offset_rounding::per_operation);
+    ecuyer g = starts.g[k];
+    const sample one = draw_sample(g, starts.r[k], t, 0.4f, equilibration, steps);
+    r_expected.insert(r_expected.end(), one.r.begin(), one.r.end());
+    psi_expected.insert(psi_expected.end(), one.psi.begin(), one.psi.end());
+    g = starts.g[k];
+    stoppable_walk(starts.r[k], g, reflecting_step{0.4f}, t, acceptance::above_deviate,
+                   equilibration, steps, stats_expected[k], nullptr);
+  }
+  energy_statistics merged;
+  for (const energy_statistics& e : stats_expected) merge(merged, e);
+  const measured all = measured_from(merged);
+  for (const std::int64_t target : lane_targets()) {
+    restrict_lane_target(target);
+    lane_starts a = starts, b = starts, c = starts;
+    const sample got = draw_sample_in_lanes(a, t, 0.4f, equilibration, steps);
+    ASSERT_EQ(got.r.size(), lane_width * 123u) << lane_target_name(target);
+    EXPECT_EQ(got.r, r_expected) << lane_target_name(target);
+    EXPECT_EQ(got.psi, psi_expected) << lane_target_name(target);
+    const auto each = measure_each_in_lanes(b, t, 0.4f, equilibration, steps);
+    for (std::size_t k = 0; k < lane_width; ++k) {
+      const measured x = measured_from(each[k]), y = measured_from(stats_expected[k]);
+      EXPECT_EQ(x.steps, y.steps) << lane_target_name(target) << " lane " << k;
+      EXPECT_EQ(x.accepted, y.accepted) << lane_target_name(target) << " lane " << k;
+      EXPECT_EQ(x.energy, y.energy) << lane_target_name(target) << " lane " << k;
+      EXPECT_EQ(x.error, y.error) << lane_target_name(target) << " lane " << k;
+      EXPECT_EQ(x.variance, y.variance) << lane_target_name(target) << " lane " << k;
+      EXPECT_EQ(x.energy_accepted, y.energy_accepted) << lane_target_name(target) << " lane " << k;
+      EXPECT_EQ(a.r[k], b.r[k]);  // both walks end where the same walk ends
+      EXPECT_EQ(a.g[k].ix1, b.g[k].ix1);
+    }
+    const measured m = measure_in_lanes(c, t, 0.4f, equilibration, steps);
+    EXPECT_EQ(m.steps, static_cast<std::int64_t>(lane_width) * steps);
+    EXPECT_EQ(m.energy, all.energy) << lane_target_name(target);
+    EXPECT_EQ(m.error, all.error) << lane_target_name(target);
+    EXPECT_EQ(m.variance, all.variance) << lane_target_name(target);
   }
   restrict_lane_target(0);
 }
@@ -184,6 +238,23 @@ TEST(Optimize, IsTheSameOnOneThreadAndOnTwo) {
   EXPECT_EQ(one, two);
   EXPECT_EQ(one.substr(0, one.find('\n')),
             "s\tbeta\tionic_weight\ta\tenergy\terror\tvariance\tacceptance\tflag");
+}
+
+// The walks run in vector lanes: every target gives the same rows to the bit.
+TEST(Optimize, IsTheSameOnEveryVectorTarget) {
+  optimize_settings settings;
+  settings.separations = {0.74f, 3.0f};
+  settings.steps = 16000;
+  settings.sample_steps = 8000;
+  settings.max_rounds = 2;
+  std::string first;
+  for (const std::int64_t target : lane_targets()) {
+    restrict_lane_target(target);
+    const std::string rows = tab_separated(optimize_table(run_optimize(settings)));
+    if (first.empty()) first = rows;
+    EXPECT_EQ(rows, first) << lane_target_name(target);
+  }
+  restrict_lane_target(0);
 }
 
 // A progress callback that throws, as a library caller's may, hands its

@@ -68,6 +68,34 @@ sample draw_sample(ecuyer& g, const coords& start, const covalent_ionic_trial<fl
   return out;
 }
 
+sample draw_sample_in_lanes(lane_starts& starts, const covalent_ionic_trial<float>& t,
+                            float step_size, std::int64_t equilibration, std::int64_t steps,
+                            const stop_request* stop) {
+  // Walk k's kept configurations go to [k * kept, (k + 1) * kept).
+  const auto kept = static_cast<std::size_t>(steps / thinning);
+  sample out;
+  out.r.resize(kept * lane_width);
+  out.psi.resize(kept * lane_width);
+  constexpr std::size_t record = 4096;  // steps a piece: 0.9 MB of records
+  lane_steps steps_made(record, false, true);
+  stoppable_lane_walk(
+      starts, t, step_size, equilibration, steps, &steps_made, nullptr, stop,
+      [&](const lane_steps& o, std::int64_t first, std::int64_t n) {
+        // Step j (from 0) is kept when j + 1 is a multiple of the thinning.
+        std::int64_t j = first + (thinning - 1 - first % thinning);
+        for (; j < first + n; j += thinning) {
+          const auto at = static_cast<std::size_t>(j - first) * 7 * lane_width;
+          const auto i = static_cast<std::size_t>(j / thinning);
+          for (std::size_t k = 0; k < lane_width; ++k) {
+            coords& r = out.r[k * kept + i];
+            for (std::size_t c = 0; c < 6; ++c) r[c] = o.configuration[at + c * lane_width + k];
+            out.psi[k * kept + i] = o.configuration[at + 6 * lane_width + k];
+          }
+        }
+      });
+  return out;
+}
+
 reweighted_estimate reweighted(const sample& smp, const covalent_ionic_trial<float>& t) {
   double sw = 0, sw2 = 0, swe = 0, swee = 0;
   // The configurations are evaluated in vector lanes, a piece at a time, each
@@ -175,6 +203,7 @@ constexpr std::int64_t tuning_steps = 500;
 
 }  // namespace
 
+
 float tuned_step(ecuyer& g, coords& start, const covalent_ionic_trial<float>& t, float step) {
   walker w = walker_at(start, t);
   for (int k = 0; k < tuning_stretches; ++k) {
@@ -187,6 +216,27 @@ float tuned_step(ecuyer& g, coords& start, const covalent_ionic_trial<float>& t,
   start = w.r;
   return step;
 }
+
+namespace {
+
+// The starts of the lane_width walks of round `round` (max_rounds: the
+// final walk): walk k on stream round x lane_width + k of the separation,
+// from a start around the protons. With tuning, walk 0 first tunes the step
+// every walk of the round takes, and starts where its tuning ends.
+lane_starts round_starts(const optimize_settings& settings, const stream_plan& plan,
+                         std::size_t index, int round, const covalent_ionic_trial<float>& t,
+                         float& step_size) {
+  lane_starts out;
+  for (std::size_t k = 0; k < lane_width; ++k) {
+    out.g[k] = plan.stream(index, static_cast<std::uint64_t>(round) * lane_width + k);
+    out.r[k] = start_configuration(out.g[k], t.s, offset_rounding::per_operation);
+  }
+  step_size = settings.tune_step ? tuned_step(out.g[0], out.r[0], t, settings.step_size)
+                                 : settings.step_size;
+  return out;
+}
+
+}  // namespace
 
 optimize_row optimize_separation(const optimize_settings& settings, std::size_t index,
                                  const std::function<void(const optimize_round&)>& progress) {
@@ -214,12 +264,10 @@ optimize_row optimize_separation_keeping(const optimize_settings& settings, std:
   std::int64_t steps = st.steps;
   for (int round = st.rounds; !st.searched && round < settings.max_rounds; ++round) {
     if (stop_requested(stop)) throw run_stopped();
-    ecuyer g = plan.stream(index, static_cast<std::uint64_t>(round));
-    coords start = start_configuration(g, s, offset_rounding::per_operation);
-    const float step_size =
-        settings.tune_step ? tuned_step(g, start, trial_of(s, p), settings.step_size) : settings.step_size;
-    const sample smp =
-        draw_sample(g, start, trial_of(s, p), step_size, settings.equilibration, steps, stop);
+    float step_size = 0;
+    lane_starts starts = round_starts(settings, plan, index, round, trial_of(s, p), step_size);
+    const sample smp = draw_sample_in_lanes(starts, trial_of(s, p), step_size, settings.equilibration,
+                                            steps_per_lane(steps), stop);
     const reweighted_estimate was = reweighted(smp, trial_of(s, p));
     const double before = was.energy + variance_share * was.variance;
     const trial_parameters next = minimise(smp, s, p, stop);
@@ -243,12 +291,10 @@ optimize_row optimize_separation_keeping(const optimize_settings& settings, std:
   if (stop_requested(stop)) throw run_stopped();
 
   // The energy of the result from a walk that took no part in finding it.
-  ecuyer g = plan.stream(index, static_cast<std::uint64_t>(settings.max_rounds));
-  coords start = start_configuration(g, s, offset_rounding::per_operation);
-  row.step_size =
-      settings.tune_step ? tuned_step(g, start, trial_of(s, p), settings.step_size) : settings.step_size;
-  const measured m = measure(g, start, trial_of(s, p), row.step_size, settings.equilibration,
-                             settings.steps, stop);
+  lane_starts starts = round_starts(settings, plan, index, settings.max_rounds, trial_of(s, p),
+                                    row.step_size);
+  const measured m = measure_in_lanes(starts, trial_of(s, p), row.step_size, settings.equilibration,
+                                      steps_per_lane(settings.steps), stop);
   row.energy = m.energy;
   row.error = m.error;
   row.variance = m.variance;

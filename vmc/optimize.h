@@ -80,6 +80,14 @@ struct optimize_round {
   double gain;         // how far below the round's starting energy, eV
 };
 
+// Each walk of optimize, a round's sample and the final walk alike, is
+// lane_width walks in vector lanes, each on its own stream and of this many
+// of the walk's steps: steps / lane_width, rounded up.
+inline std::int64_t steps_per_lane(std::int64_t steps) {
+  const auto width = static_cast<std::int64_t>(lane_width);
+  return (steps + width - 1) / width;
+}
+
 // Optimises the parameters at separations[index] and measures the energy of
 // the result with a fresh walk.
 //

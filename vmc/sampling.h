@@ -7,6 +7,7 @@
 #include "model/geometry.h"
 #include "random/ecuyer.h"
 #include "vmc/stop_request.h"
+#include "vmc/stoppable_walk.h"
 
 // Configurations sampled from psi^2 of one trial function and what they tell
 // of another: the pieces optimize and dmc share.
@@ -25,6 +26,16 @@ struct sample {
 sample draw_sample(ecuyer& g, const coords& start, const covalent_ionic_trial<float>& t,
                    float step_size, std::int64_t equilibration, std::int64_t steps,
                    const stop_request* stop = nullptr);
+
+// draw_sample of lane_width walks at once, in vector lanes
+// (stoppable_lane_walk): walk k from starts.r[k] drawing from starts.g[k],
+// each `equilibration` unrecorded steps and `steps` recorded ones, every
+// tenth kept. The walks' samples follow one another, walk 0's first, each to
+// the bit the draw_sample of its start alone. Leaves starts where the walks
+// end.
+sample draw_sample_in_lanes(lane_starts& starts, const covalent_ionic_trial<float>& t,
+                            float step_size, std::int64_t equilibration, std::int64_t steps,
+                            const stop_request* stop = nullptr);
 
 // The energy of trial function t estimated from a sample of another one by
 // reweighting, and the sample's effective size for t, (sum w)^2 / sum w^2, as

@@ -55,6 +55,28 @@ template measured measure(ecuyer&, const coords&, const trial_function<exp_doubl
 template measured measure(ecuyer&, const coords&, const covalent_ionic_trial<float>&, float,
                           std::int64_t, std::int64_t, const stop_request*);
 
+std::array<energy_statistics, lane_width> measure_each_in_lanes(
+    lane_starts& starts, const covalent_ionic_trial<float>& t, float step_size,
+    std::int64_t equilibration, std::int64_t steps, const stop_request* stop) {
+  auto stats = std::make_unique<lane_statistics>();
+  stoppable_lane_walk(starts, t, step_size, equilibration, steps, nullptr, stats.get(), stop,
+                      [](const lane_steps&, std::int64_t, std::int64_t) {});
+  std::array<energy_statistics, lane_width> out;
+  for (std::size_t k = 0; k < lane_width; ++k) out[k] = statistics_in_lane(*stats, k);
+  return out;
+}
+
+measured measure_in_lanes(lane_starts& starts, const covalent_ionic_trial<float>& t,
+                          float step_size, std::int64_t equilibration, std::int64_t steps,
+                          const stop_request* stop) {
+  energy_statistics merged;
+  for (const energy_statistics& e :
+       measure_each_in_lanes(starts, t, step_size, equilibration, steps, stop)) {
+    merge(merged, e);
+  }
+  return measured_from(merged);
+}
+
 namespace {
 
 // The longest stretch a walk goes without reading its stop request: well

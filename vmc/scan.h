@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "vmc/flags.h"
 #include "vmc/options.h"
 #include "vmc/stop_request.h"
+#include "vmc/stoppable_walk.h"
 #include "walk/metropolis.h"
 
 namespace vmc {
@@ -83,6 +85,19 @@ template <class Trial>
 measured measure(ecuyer& g, const coords& start, const Trial& t, float step_size,
                  std::int64_t equilibration, std::int64_t steps, const stop_request* stop = nullptr);
 measured measured_from(const energy_statistics& stats);
+
+// The measured walks of measure for lane_width starts at once, in vector
+// lanes (stoppable_lane_walk), `steps` measured steps each: their
+// statistics, walk by walk, each to the bit those of the walk of its start
+// alone. Leaves starts where the walks end.
+std::array<energy_statistics, lane_width> measure_each_in_lanes(
+    lane_starts& starts, const covalent_ionic_trial<float>& t, float step_size,
+    std::int64_t equilibration, std::int64_t steps, const stop_request* stop = nullptr);
+// Their statistics merged in walk order into one, as a scan merges the
+// walkers of a separation: lane_width times `steps` steps.
+measured measure_in_lanes(lane_starts& starts, const covalent_ionic_trial<float>& t,
+                          float step_size, std::int64_t equilibration, std::int64_t steps,
+                          const stop_request* stop = nullptr);
 
 // Every walk, in parallel, in groups of lane_width in vector lanes for the
 // classic trial function; each separation's walkers are merged in walker

@@ -31,13 +31,16 @@ stream_plan stream_plan::of(const scan_settings& settings) {
 }
 
 stream_plan stream_plan::of(const optimize_settings& settings) {
-  // Each walk tunes its step in ten stretches of 500 steps first.
+  // Every round and the final walk are lane_width walks, each on its own
+  // stream and of its share of the steps; the first of them tunes the step
+  // in ten stretches of 500 steps first.
   constexpr std::int64_t tuning = 5000;
   stream_plan p;
   p.seed = settings.seed;
   p.separations = settings.separations.size();
-  p.streams_per_separation = u(settings.max_rounds) + 1;
-  const std::int64_t longest = std::max(settings.steps, 8 * settings.sample_steps);
+  p.streams_per_separation = (u(settings.max_rounds) + 1) * lane_width;
+  const std::int64_t longest =
+      std::max(steps_per_lane(settings.steps), steps_per_lane(8 * settings.sample_steps));
   p.most_draws = start_draws + metropolis_draws * (u(longest) + u(settings.equilibration) + tuning);
   p.length_option = settings.steps >= 8 * settings.sample_steps ? "--steps" : "--sample-steps";
   p.streams_option = "--max-rounds";

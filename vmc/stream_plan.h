@@ -25,8 +25,9 @@ struct dmc_settings;
 // Every separation has the same number of streams, numbered from
 // index x streams_per_separation:
 //   scan      walker w: stream w (walkers a separation);
-//   optimize  round r: stream r, the final walk stream max_rounds
-//             (max_rounds + 1 a separation);
+//   optimize  round r: streams r L ... r L + L - 1, one a lane of its walk
+//             (L = lane_width), the final walk's from max_rounds L
+//             ((max_rounds + 1) L a separation);
 //   dmc       the variational walk 0, the first sample 1, the walkers and
 //             their copies from 2 (2 + 12 W a separation; see dmc.cc).
 // The layout depends on the options that choose the streams (the seed,

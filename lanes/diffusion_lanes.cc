@@ -9,6 +9,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <stdexcept>
 
 #include "hwy/highway.h"
@@ -196,6 +197,96 @@ void EvaluateCovalentIonicLanes(const coords* r, std::size_t n,
   }
 }
 
+void FixedPartsLanes(const coords* r, std::size_t n, const covalent_ionic_trial<float>& t,
+                     const std::array<float*, 10>& out) {
+  const DF df;
+  const std::size_t lanes = hn::Lanes(df);
+  const covalent_ionic_trial<F> lanes_trial = broadcast(t);
+  for (std::size_t first = 0; first < n; first += lanes) {
+    HWY_ALIGN float x[6][hn::MaxLanes(DF())];
+    HWY_ALIGN float y[10][hn::MaxLanes(DF())];
+    for (std::size_t k = 0; k < lanes; ++k) {
+      const coords& c = r[std::min(first + k, n - 1)];
+      for (std::size_t i = 0; i < 6; ++i) x[i][k] = c[i];
+    }
+    std::array<F, 6> v;
+    for (std::size_t i = 0; i < 6; ++i) v[i] = F(hn::Load(df, x[i]));
+    const covalent_ionic_fixed<F> f = (fixed_of)((geometry_of)(v, lanes_trial), lanes_trial);
+    const F* columns[10] = {&f.r1l,   &f.r1r,   &f.r2l,   &f.r2r,   &f.r12,
+                            &f.cos1l, &f.cos1r, &f.cos2l, &f.cos2r, &f.potential};
+    for (std::size_t c = 0; c < 10; ++c) hn::Store(columns[c]->v, df, y[c]);
+    for (std::size_t k = 0; k < lanes && first + k < n; ++k) {
+      for (std::size_t c = 0; c < 10; ++c) out[c][first + k] = y[c][k];
+    }
+  }
+}
+
+void ReweightingSumsLanes(const std::array<const float*, 10>& fixed, const float* psi,
+                          std::size_t n, const covalent_ionic_trial<float>& t,
+                          reweighting_sums& sums) {
+  // The local energies in float vectors as wide as the target has (16 lanes
+  // on AVX-512, where the sums' lane_width partial sums take two rows), the
+  // sums in double vectors.
+  using DW = hn::ScalableTag<float>;
+  using W = lane_number<DW>;
+  const DW dw;
+  const DD dd;
+  const covalent_ionic_trial<W> wide_trial{W(t.s), W(t.a),  W(t.alfa), W(t.beta),
+                                          W(t.lambda), W(t.e2), W(t.hbm)};
+  constexpr std::size_t block =
+      hn::MaxLanes(DW()) > lane_width ? hn::MaxLanes(DW()) : lane_width;
+  const std::size_t wide = hn::Lanes(dw);
+  for (std::size_t first = 0; first < n; first += block) {
+    // A last block short of whole is filled with its last configuration
+    // sampled at psi NaN, which every sum leaves out.
+    HWY_ALIGN float x[10][block];
+    HWY_ALIGN float old_psi[block];
+    const float* column[10];
+    const float* sampled = psi + first;
+    if (first + block > n) {
+      for (std::size_t k = 0; k < block; ++k) {
+        const std::size_t i = std::min(first + k, n - 1);
+        for (std::size_t c = 0; c < 10; ++c) x[c][k] = fixed[c][i];
+        old_psi[k] = first + k < n ? psi[i] : std::numeric_limits<float>::quiet_NaN();
+      }
+      for (std::size_t c = 0; c < 10; ++c) column[c] = x[c];
+      sampled = old_psi;
+    } else {
+      for (std::size_t c = 0; c < 10; ++c) column[c] = fixed[c] + first;
+    }
+    HWY_ALIGN float eloc[block], psi_t[block];
+    for (std::size_t base = 0; base < block; base += wide) {
+      const auto at = [&](std::size_t c) { return W(hn::LoadU(dw, column[c] + base)); };
+      const covalent_ionic_fixed<W> f{at(0), at(1), at(2), at(3), at(4),
+                                      at(5), at(6), at(7), at(8), at(9)};
+      covalent_ionic_parts<W> p;
+      p.r1l = f.r1l;
+      p.r1r = f.r1r;
+      p.r2l = f.r2l;
+      p.r2r = f.r2r;
+      p.r12 = f.r12;
+      (orbitals_at)(p, wide_trial);
+      hn::StoreU((local_energy_of)(f, p, wide_trial).v, dw, eloc + base);
+      hn::StoreU((p.phi * (correlation_factor)(f.r12, wide_trial)).v, dw, psi_t + base);
+    }
+    for (std::size_t base = 0; base < block; base += hn::Lanes(dd)) {
+      const D e = widen_at(eloc + base);
+      const D ratio = widen_at(psi_t + base) / widen_at(sampled + base);
+      const D w = ratio * ratio;
+      const D we = w * e;
+      const auto keep = hn::IsFinite(we.v);
+      const std::size_t k = base % lane_width;
+      const auto add = [&](double* to, D y) {
+        hn::StoreU(hn::Add(hn::LoadU(dd, to + k), hn::IfThenElseZero(keep, y.v)), dd, to + k);
+      };
+      add(sums.w, w);
+      add(sums.w2, w * w);
+      add(sums.we, we);
+      add(sums.wee, we * e);
+    }
+  }
+}
+
 void ExactLogLanes(const double* x, double* y, std::size_t n) {
   const DD dd;
   const std::size_t lanes = hn::Lanes(dd);
@@ -237,6 +328,8 @@ namespace vmc {
 
 HWY_EXPORT(DiffusionStepLanes);
 HWY_EXPORT(EvaluateCovalentIonicLanes);
+HWY_EXPORT(FixedPartsLanes);
+HWY_EXPORT(ReweightingSumsLanes);
 HWY_EXPORT(ExactLogLanes);
 HWY_EXPORT(BoxMullerLanes);
 
@@ -260,6 +353,21 @@ void evaluate_covalent_ionic_lanes(const coords* r, std::size_t n,
   if (n == 0) return;
   lane_target_from_environment();
   HWY_DYNAMIC_DISPATCH(EvaluateCovalentIonicLanes)(r, n, t, out);
+}
+
+void fixed_parts_lanes(const coords* r, std::size_t n, const covalent_ionic_trial<float>& t,
+                       const std::array<float*, 10>& out) {
+  if (n == 0) return;
+  lane_target_from_environment();
+  HWY_DYNAMIC_DISPATCH(FixedPartsLanes)(r, n, t, out);
+}
+
+void reweighting_sums_lanes(const std::array<const float*, 10>& fixed, const float* psi,
+                            std::size_t n, const covalent_ionic_trial<float>& t,
+                            reweighting_sums& sums) {
+  if (n == 0) return;
+  lane_target_from_environment();
+  HWY_DYNAMIC_DISPATCH(ReweightingSumsLanes)(fixed, psi, n, t, sums);
 }
 
 void exact_log_lanes(const double* x, double* y, std::size_t n) {

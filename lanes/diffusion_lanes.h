@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 
 #include "model/covalent_ionic.h"
@@ -23,6 +24,27 @@ void diffusion_step_lanes(diffusion_walker* w, std::size_t n, const covalent_ion
 void evaluate_covalent_ionic_lanes(const coords* r, std::size_t n,
                                    const covalent_ionic_trial<float>& t,
                                    covalent_ionic_evaluation<float>* out);
+
+// fixed_of the geometry of each of the n configurations r[k] (only t.s and
+// t.e2 are read), column by column: out[c][k] holds r1l, r1r, r2l, r2r, r12,
+// cos1l, cos1r, cos2l, cos2r and the potential for c = 0 ... 9.
+void fixed_parts_lanes(const coords* r, std::size_t n, const covalent_ionic_trial<float>& t,
+                       const std::array<float*, 10>& out);
+
+// The sums a reweighted estimate takes, in lane_width partial sums: sum k
+// adds the configurations i = k, k + 8, k + 16, ... in that order, each one's
+// w = (psi_t / psi)^2, w^2, w e and (w e) e in double, e its local energy for
+// t from the fixed columns, psi[i] where it was sampled; a configuration
+// whose w e is not finite is left out. Adds to what sums holds.
+struct reweighting_sums {
+  alignas(64) double w[8];
+  alignas(64) double w2[8];
+  alignas(64) double we[8];
+  alignas(64) double wee[8];
+};
+void reweighting_sums_lanes(const std::array<const float*, 10>& fixed, const float* psi,
+                            std::size_t n, const covalent_ionic_trial<float>& t,
+                            reweighting_sums& sums);
 
 // exact_log of each of the n values, and box_muller of each pair
 // (u1[k], u2[k]), in double lanes.

@@ -50,6 +50,16 @@ struct covalent_ionic_parts {
   T phi;                                     // Phi
 };
 
+// What of the local energy depends on the configuration and the separation
+// only, not on a, alfa, beta or lambda (fixed_of): a sample reweighted for
+// many parameters forms it once.
+template <class T>
+struct covalent_ionic_fixed {
+  T r1l, r1r, r2l, r2r, r12;
+  T cos1l, cos1r, cos2l, cos2r;  // e1l . e12, e1r . e12, e2l . e12, e2r . e12
+  T potential;                   // eV
+};
+
 template <class T>
 struct covalent_ionic_evaluation {
   T eloc;
@@ -57,7 +67,8 @@ struct covalent_ionic_evaluation {
   std::array<T, 6> grad_ln_psi;  // x1, y1, z1, x2, y2, z2
 };
 
-// parts_of, phi and evaluate_covalent_ionic, for float and double.
+// parts_of, fixed_of, local_energy_of, phi and evaluate_covalent_ionic, for
+// float and double.
 #include "model/covalent_ionic-inl.h"  // IWYU pragma: export
 
 // The walk's evaluation: the local energy and psi of a float configuration.

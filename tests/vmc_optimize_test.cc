@@ -39,29 +39,59 @@ TEST(Reweighting, AtTheSampledParametersIsThePlainMean) {
 }
 
 // The sample is evaluated in vector lanes: on every target the estimate is,
-// to the bit, the sums of the scalar evaluation in sample order (2503
-// configurations: two whole pieces of the lanes' 1024 and a part).
+// to the bit, the sums of the scalar evaluation in lane_width partial sums,
+// configuration i in sum i mod 8, the partial sums added in order (2503
+// configurations: a last group of 8 and one of 16 left part-filled). A
+// configuration on a nucleus (its local energy infinite) is left out.
 TEST(Reweighting, IsTheScalarSumOnEveryVectorTarget) {
-  const sample smp = sample_at(0.74f, classic_074, 31, 25030);
+  sample smp = sample_at(0.74f, classic_074, 31, 25030);
   ASSERT_EQ(smp.r.size(), 2503u);
+  smp.r[1000] = {0.0f, 0.0f, 0.37f, 0.3f, 0.2f, -0.1f};  // electron 1 on the right proton
   const covalent_ionic_trial<float> t = trial_of(0.74f, {0.6, 0.7, 0.43});
-  double sw = 0, sw2 = 0, swe = 0, swee = 0;
+  double sw[lane_width] = {}, sw2[lane_width] = {}, swe[lane_width] = {}, swee[lane_width] = {};
+  std::size_t left_out = 0;
   for (std::size_t i = 0; i < smp.r.size(); ++i) {
     const evaluation e = evaluate(smp.r[i], t);
     const double ratio = static_cast<double>(e.psi) / static_cast<double>(smp.psi[i]);
     const double w = ratio * ratio;
-    sw += w;
-    sw2 += w * w;
-    swe += w * static_cast<double>(e.eloc);
-    swee += w * static_cast<double>(e.eloc) * static_cast<double>(e.eloc);
+    if (!std::isfinite(w * static_cast<double>(e.eloc))) {
+      ++left_out;
+      continue;
+    }
+    const std::size_t k = i % lane_width;
+    sw[k] += w;
+    sw2[k] += w * w;
+    swe[k] += w * static_cast<double>(e.eloc);
+    swee[k] += w * static_cast<double>(e.eloc) * static_cast<double>(e.eloc);
   }
-  const double mean = swe / sw;
+  EXPECT_EQ(left_out, 1u);
+  double a = 0, b = 0, c = 0, d = 0;
+  for (std::size_t k = 0; k < lane_width; ++k) {
+    a += sw[k];
+    b += sw2[k];
+    c += swe[k];
+    d += swee[k];
+  }
+  const double mean = c / a;
   for (const std::int64_t target : lane_targets()) {
     restrict_lane_target(target);
     const reweighted_estimate e = reweighted(smp, t);
     EXPECT_EQ(e.energy, mean) << lane_target_name(target);
-    EXPECT_EQ(e.variance, swee / sw - mean * mean) << lane_target_name(target);
-    EXPECT_EQ(e.effective, sw * sw / sw2 / 2503.0) << lane_target_name(target);
+    EXPECT_EQ(e.variance, d / a - mean * mean) << lane_target_name(target);
+    EXPECT_EQ(e.effective, a * a / b / 2503.0) << lane_target_name(target);
+    // Every column is the scalar fixed_of, and the local energy from it the
+    // scalar evaluation's.
+    const reweighting_sample cols = reweighting_sample_of(smp, t);
+    for (std::size_t i = 0; i < smp.r.size(); i += 7) {
+      const covalent_ionic_fixed<float> f = fixed_of(parts_of(smp.r[i], t), t);
+      const float want[10] = {f.r1l,   f.r1r,   f.r2l,   f.r2r,   f.r12,
+                              f.cos1l, f.cos1r, f.cos2l, f.cos2r, f.potential};
+      for (std::size_t col = 0; col < 10; ++col) {
+        ASSERT_EQ(cols.fixed[col][i], want[col]) << lane_target_name(target) << " " << i << " " << col;
+      }
+      covalent_ionic_parts<float> p = parts_of(smp.r[i], t);
+      ASSERT_EQ(local_energy_of(f, p, t), evaluate(smp.r[i], t).eloc) << i;
+    }
   }
   restrict_lane_target(0);
 }

@@ -96,35 +96,45 @@ sample draw_sample_in_lanes(lane_starts& starts, const covalent_ionic_trial<floa
   return out;
 }
 
-reweighted_estimate reweighted(const sample& smp, const covalent_ionic_trial<float>& t) {
-  double sw = 0, sw2 = 0, swe = 0, swee = 0;
-  // The configurations are evaluated in vector lanes, a piece at a time, each
-  // to the bit as evaluate gives it; the sums run in sample order.
-  constexpr std::size_t piece = 1024;
-  std::vector<covalent_ionic_evaluation<float>> at(std::min(piece, smp.r.size()));
-  for (std::size_t i = 0; i < smp.r.size(); ++i) {
-    if (i % piece == 0) {
-      evaluate_covalent_ionic_lanes(smp.r.data() + i, std::min(piece, smp.r.size() - i), t, at.data());
-    }
-    const covalent_ionic_evaluation<float>& e = at[i % piece];
-    const double ratio = static_cast<double>(e.psi) / static_cast<double>(smp.psi[i]);
-    const double w = ratio * ratio;
-    // A configuration on a singular point has probability zero; it is left out.
-    if (!std::isfinite(w * static_cast<double>(e.eloc))) continue;
-    sw += w;
-    sw2 += w * w;
-    swe += w * static_cast<double>(e.eloc);
-    swee += w * static_cast<double>(e.eloc) * static_cast<double>(e.eloc);
+reweighting_sample reweighting_sample_of(const sample& smp, const covalent_ionic_trial<float>& t) {
+  reweighting_sample out;
+  out.size = smp.r.size();
+  std::array<float*, 10> columns;
+  for (std::size_t c = 0; c < 10; ++c) {
+    out.fixed[c].resize(out.size);
+    columns[c] = out.fixed[c].data();
   }
+  fixed_parts_lanes(smp.r.data(), out.size, t, columns);
+  out.psi = smp.psi;
+  return out;
+}
+
+reweighted_estimate reweighted(const reweighting_sample& smp, const covalent_ionic_trial<float>& t) {
+  reweighting_sums sums{};
+  std::array<const float*, 10> columns;
+  for (std::size_t c = 0; c < 10; ++c) columns[c] = smp.fixed[c].data();
+  reweighting_sums_lanes(columns, smp.psi.data(), smp.size, t, sums);
+  double sw = 0, sw2 = 0, swe = 0, swee = 0;
+  for (std::size_t k = 0; k < lane_width; ++k) {
+    sw += sums.w[k];
+    sw2 += sums.w2[k];
+    swe += sums.we[k];
+    swee += sums.wee[k];
+  }
+  // A configuration on a singular point has probability zero; it was left out.
   if (!(sw > 0)) return {refused, refused, 0};
   const double mean = swe / sw;
-  return {mean, swee / sw - mean * mean, sw * sw / sw2 / static_cast<double>(smp.r.size())};
+  return {mean, swee / sw - mean * mean, sw * sw / sw2 / static_cast<double>(smp.size)};
+}
+
+reweighted_estimate reweighted(const sample& smp, const covalent_ionic_trial<float>& t) {
+  return reweighted(reweighting_sample_of(smp, t), t);
 }
 
 namespace {
 
 struct objective_data {
-  const sample* smp;
+  const reweighting_sample* smp;
   float s;
   double most_lambda;  // the largest ionic weight this round's sample can judge
 };
@@ -156,7 +166,7 @@ double objective(const gsl_vector* x, void* data) {
 
 // The parameters of least reweighted energy near p, by the Nelder-Mead
 // simplex; stop is read before every iteration (run_stopped).
-trial_parameters minimise(const sample& smp, float s, const trial_parameters& p,
+trial_parameters minimise(const reweighting_sample& smp, float s, const trial_parameters& p,
                           const stop_request* stop) {
   objective_data d{&smp, s, most_lambda_judged(p.lambda)};
   gsl_multimin_function f{objective, 3, &d};
@@ -266,8 +276,10 @@ optimize_row optimize_separation_keeping(const optimize_settings& settings, std:
     if (stop_requested(stop)) throw run_stopped();
     float step_size = 0;
     lane_starts starts = round_starts(settings, plan, index, round, trial_of(s, p), step_size);
-    const sample smp = draw_sample_in_lanes(starts, trial_of(s, p), step_size, settings.equilibration,
-                                            steps_per_lane(steps), stop);
+    const reweighting_sample smp = reweighting_sample_of(
+        draw_sample_in_lanes(starts, trial_of(s, p), step_size, settings.equilibration,
+                             steps_per_lane(steps), stop),
+        trial_of(s, p));
     const reweighted_estimate was = reweighted(smp, trial_of(s, p));
     const double before = was.energy + variance_share * was.variance;
     const trial_parameters next = minimise(smp, s, p, stop);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -37,14 +39,31 @@ sample draw_sample_in_lanes(lane_starts& starts, const covalent_ionic_trial<floa
                             float step_size, std::int64_t equilibration, std::int64_t steps,
                             const stop_request* stop = nullptr);
 
+// A sample as reweighting reads it, column by column: what of each
+// configuration's local energy the parameters leave alone (fixed_of: r1l,
+// r1r, r2l, r2r, r12, the four cosines, the potential), formed once for the
+// many parameters a search tries, and psi where it was sampled. 44 bytes a
+// configuration.
+struct reweighting_sample {
+  std::size_t size = 0;
+  std::array<std::vector<float>, 10> fixed;
+  std::vector<float> psi;
+};
+// The sample's columns at separation t.s (only t.s and t.e2 are read).
+reweighting_sample reweighting_sample_of(const sample& smp, const covalent_ionic_trial<float>& t);
+
 // The energy of trial function t estimated from a sample of another one by
 // reweighting, and the sample's effective size for t, (sum w)^2 / sum w^2, as
-// a fraction of its size (1 when t is the sampled function).
+// a fraction of its size (1 when t is the sampled function). The sums run in
+// lane_width partial sums, configurations i = k, k + 8, ... in sum k, added
+// in k order at the end (reweighting_sums_lanes): the same on every target.
+// t must have the sample's separation.
 struct reweighted_estimate {
   double energy;     // eV
   double variance;   // of the local energy, eV^2
   double effective;  // fraction of the sample
 };
+reweighted_estimate reweighted(const reweighting_sample& smp, const covalent_ionic_trial<float>& t);
 reweighted_estimate reweighted(const sample& smp, const covalent_ionic_trial<float>& t);
 
 // A step size for trial function t that gives an acceptance near one half:

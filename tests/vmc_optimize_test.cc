@@ -127,6 +127,12 @@ TEST(LaneSampling, EachWalkIsItsScalarWalkOnEveryVectorTarget) {
     ASSERT_EQ(got.r.size(), lane_width * 123u) << lane_target_name(target);
     EXPECT_EQ(got.r, r_expected) << lane_target_name(target);
     EXPECT_EQ(got.psi, psi_expected) << lane_target_name(target);
+    lane_starts d = starts;
+    const reweighting_sample cols = draw_reweighting_sample_in_lanes(d, t, 0.4f, equilibration, steps);
+    const reweighting_sample want = reweighting_sample_of(got, t);
+    EXPECT_EQ(cols.size, want.size);
+    EXPECT_EQ(cols.fixed, want.fixed) << lane_target_name(target);
+    EXPECT_EQ(cols.psi, want.psi) << lane_target_name(target);
     const auto each = measure_each_in_lanes(b, t, 0.4f, equilibration, steps);
     for (std::size_t k = 0; k < lane_width; ++k) {
       const measured x = measured_from(each[k]), y = measured_from(stats_expected[k]);

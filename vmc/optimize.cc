@@ -68,6 +68,41 @@ sample draw_sample(ecuyer& g, const coords& start, const covalent_ionic_trial<fl
   return out;
 }
 
+namespace {
+
+// Walks lane_width walks in lanes (stoppable_lane_walk) and hands on every
+// tenth recorded step of each, piece by piece: keep(k, i, r, psi) with r and
+// psi the kept configurations i, i + 1, ... of walk k in this piece.
+template <class Keep>
+void kept_in_lanes(lane_starts& starts, const covalent_ionic_trial<float>& t, float step_size,
+                   std::int64_t equilibration, std::int64_t steps, const stop_request* stop,
+                   Keep&& keep) {
+  constexpr std::size_t record = 4096;  // steps a piece: 0.9 MB of records
+  lane_steps made(record, false, true);
+  std::vector<coords> r;
+  std::vector<float> psi;
+  stoppable_lane_walk(
+      starts, t, step_size, equilibration, steps, &made, nullptr, stop,
+      [&](const lane_steps& o, std::int64_t first, std::int64_t n) {
+        // Step j (from 0) is kept when j + 1 is a multiple of the thinning.
+        const std::int64_t from = first + (thinning - 1 - first % thinning);
+        for (std::size_t k = 0; k < lane_width; ++k) {
+          r.clear();
+          psi.clear();
+          for (std::int64_t j = from; j < first + n; j += thinning) {
+            const auto at = static_cast<std::size_t>(j - first) * 7 * lane_width + k;
+            coords c;
+            for (std::size_t i = 0; i < 6; ++i) c[i] = o.configuration[at + i * lane_width];
+            r.push_back(c);
+            psi.push_back(o.configuration[at + 6 * lane_width]);
+          }
+          if (!r.empty()) keep(k, static_cast<std::size_t>(from / thinning), r, psi);
+        }
+      });
+}
+
+}  // namespace
+
 sample draw_sample_in_lanes(lane_starts& starts, const covalent_ionic_trial<float>& t,
                             float step_size, std::int64_t equilibration, std::int64_t steps,
                             const stop_request* stop) {
@@ -76,23 +111,32 @@ sample draw_sample_in_lanes(lane_starts& starts, const covalent_ionic_trial<floa
   sample out;
   out.r.resize(kept * lane_width);
   out.psi.resize(kept * lane_width);
-  constexpr std::size_t record = 4096;  // steps a piece: 0.9 MB of records
-  lane_steps steps_made(record, false, true);
-  stoppable_lane_walk(
-      starts, t, step_size, equilibration, steps, &steps_made, nullptr, stop,
-      [&](const lane_steps& o, std::int64_t first, std::int64_t n) {
-        // Step j (from 0) is kept when j + 1 is a multiple of the thinning.
-        std::int64_t j = first + (thinning - 1 - first % thinning);
-        for (; j < first + n; j += thinning) {
-          const auto at = static_cast<std::size_t>(j - first) * 7 * lane_width;
-          const auto i = static_cast<std::size_t>(j / thinning);
-          for (std::size_t k = 0; k < lane_width; ++k) {
-            coords& r = out.r[k * kept + i];
-            for (std::size_t c = 0; c < 6; ++c) r[c] = o.configuration[at + c * lane_width + k];
-            out.psi[k * kept + i] = o.configuration[at + 6 * lane_width + k];
-          }
-        }
-      });
+  kept_in_lanes(starts, t, step_size, equilibration, steps, stop,
+                [&](std::size_t k, std::size_t i, const std::vector<coords>& r,
+                    const std::vector<float>& psi) {
+                  std::copy(r.begin(), r.end(), out.r.begin() + static_cast<std::ptrdiff_t>(k * kept + i));
+                  std::copy(psi.begin(), psi.end(), out.psi.begin() + static_cast<std::ptrdiff_t>(k * kept + i));
+                });
+  return out;
+}
+
+reweighting_sample draw_reweighting_sample_in_lanes(lane_starts& starts,
+                                                    const covalent_ionic_trial<float>& t,
+                                                    float step_size, std::int64_t equilibration,
+                                                    std::int64_t steps, const stop_request* stop) {
+  const auto kept = static_cast<std::size_t>(steps / thinning);
+  reweighting_sample out;
+  out.size = kept * lane_width;
+  for (std::vector<float>& c : out.fixed) c.resize(out.size);
+  out.psi.resize(out.size);
+  kept_in_lanes(starts, t, step_size, equilibration, steps, stop,
+                [&](std::size_t k, std::size_t i, const std::vector<coords>& r,
+                    const std::vector<float>& psi) {
+                  std::array<float*, 10> columns;
+                  for (std::size_t c = 0; c < 10; ++c) columns[c] = out.fixed[c].data() + k * kept + i;
+                  fixed_parts_lanes(r.data(), r.size(), t, columns);
+                  std::copy(psi.begin(), psi.end(), out.psi.begin() + static_cast<std::ptrdiff_t>(k * kept + i));
+                });
   return out;
 }
 
@@ -276,10 +320,8 @@ optimize_row optimize_separation_keeping(const optimize_settings& settings, std:
     if (stop_requested(stop)) throw run_stopped();
     float step_size = 0;
     lane_starts starts = round_starts(settings, plan, index, round, trial_of(s, p), step_size);
-    const reweighting_sample smp = reweighting_sample_of(
-        draw_sample_in_lanes(starts, trial_of(s, p), step_size, settings.equilibration,
-                             steps_per_lane(steps), stop),
-        trial_of(s, p));
+    const reweighting_sample smp = draw_reweighting_sample_in_lanes(
+        starts, trial_of(s, p), step_size, settings.equilibration, steps_per_lane(steps), stop);
     const reweighted_estimate was = reweighted(smp, trial_of(s, p));
     const double before = was.energy + variance_share * was.variance;
     const trial_parameters next = minimise(smp, s, p, stop);

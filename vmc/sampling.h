@@ -52,6 +52,14 @@ struct reweighting_sample {
 // The sample's columns at separation t.s (only t.s and t.e2 are read).
 reweighting_sample reweighting_sample_of(const sample& smp, const covalent_ionic_trial<float>& t);
 
+// reweighting_sample_of(draw_sample_in_lanes(...), t), the columns formed
+// piece by piece as the walks go, without the sample's coordinates.
+reweighting_sample draw_reweighting_sample_in_lanes(lane_starts& starts,
+                                                    const covalent_ionic_trial<float>& t,
+                                                    float step_size, std::int64_t equilibration,
+                                                    std::int64_t steps,
+                                                    const stop_request* stop = nullptr);
+
 // The energy of trial function t estimated from a sample of another one by
 // reweighting, and the sample's effective size for t, (sum w)^2 / sum w^2, as
 // a fraction of its size (1 when t is the sampled function). The sums run in

@@ -236,6 +236,15 @@ void ReweightingSumsLanes(const std::array<const float*, 10>& fixed, const float
   constexpr std::size_t block =
       hn::MaxLanes(DW()) > lane_width ? hn::MaxLanes(DW()) : lane_width;
   const std::size_t wide = hn::Lanes(dw);
+  // The partial sums stay in registers: lane_width of them in `rows` double
+  // vectors each.
+  constexpr std::size_t doubles = hn::MaxLanes(DD());
+  constexpr std::size_t rows = lane_width / doubles;
+  hn::Vec<DD> acc[4][rows];
+  double* const to[4] = {sums.w, sums.w2, sums.we, sums.wee};
+  for (std::size_t q = 0; q < 4; ++q) {
+    for (std::size_t m = 0; m < rows; ++m) acc[q][m] = hn::LoadU(dd, to[q] + m * doubles);
+  }
   for (std::size_t first = 0; first < n; first += block) {
     // A last block short of whole is filled with its last configuration
     // sampled at psi NaN, which every sum leaves out.
@@ -269,21 +278,21 @@ void ReweightingSumsLanes(const std::array<const float*, 10>& fixed, const float
       hn::StoreU((local_energy_of)(f, p, wide_trial).v, dw, eloc + base);
       hn::StoreU((p.phi * (correlation_factor)(f.r12, wide_trial)).v, dw, psi_t + base);
     }
-    for (std::size_t base = 0; base < block; base += hn::Lanes(dd)) {
+    for (std::size_t base = 0; base < block; base += doubles) {
       const D e = widen_at(eloc + base);
       const D ratio = widen_at(psi_t + base) / widen_at(sampled + base);
       const D w = ratio * ratio;
       const D we = w * e;
       const auto keep = hn::IsFinite(we.v);
-      const std::size_t k = base % lane_width;
-      const auto add = [&](double* to, D y) {
-        hn::StoreU(hn::Add(hn::LoadU(dd, to + k), hn::IfThenElseZero(keep, y.v)), dd, to + k);
-      };
-      add(sums.w, w);
-      add(sums.w2, w * w);
-      add(sums.we, we);
-      add(sums.wee, we * e);
+      const std::size_t m = (base % lane_width) / doubles;
+      acc[0][m] = hn::Add(acc[0][m], hn::IfThenElseZero(keep, w.v));
+      acc[1][m] = hn::Add(acc[1][m], hn::IfThenElseZero(keep, (w * w).v));
+      acc[2][m] = hn::Add(acc[2][m], hn::IfThenElseZero(keep, we.v));
+      acc[3][m] = hn::Add(acc[3][m], hn::IfThenElseZero(keep, (we * e).v));
     }
+  }
+  for (std::size_t q = 0; q < 4; ++q) {
+    for (std::size_t m = 0; m < rows; ++m) hn::StoreU(acc[q][m], dd, to[q] + m * doubles);
   }
 }
 

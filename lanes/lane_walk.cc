@@ -174,13 +174,13 @@ struct covalent_ionic_lanes {
           F(hn::LoadU(DF(), w.alfa + base)),   F(hn::LoadU(DF(), w.beta + base)),
           F(hn::LoadU(DF(), w.lambda + base)), F(hn::LoadU(DF(), w.e2 + base)),
           F(hn::LoadU(DF(), w.hbm + base))} {}
-  // evaluate_covalent_ionic's local energy and psi; the gradient it also
-  // forms is never stored, and the compiler drops it.
+  // evaluate_covalent_ionic's local energy and psi, without the gradient.
   HWY_INLINE lane_evaluation operator()(const VF (&r)[6]) const {
     std::array<F, 6> x;
     for (std::size_t i = 0; i < 6; ++i) x[i] = F(r[i]);
-    const covalent_ionic_evaluation<F> e = (evaluate_covalent_ionic)(x, t);
-    return {e.eloc.v, e.psi.v};
+    const covalent_ionic_parts<F> p = (parts_of)(x, t);
+    return {(local_energy_of)((fixed_of)(p, t), p, t).v,
+            (p.phi * (correlation_factor)(p.r12, t)).v};
   }
 };
 

@@ -23,12 +23,13 @@ struct optimize_settings {
   std::int64_t sample_steps = 100000;  // walk steps of the first round; doubled each round to 8x
   int max_rounds = 10;
   float step_size = 0.40125f;  // the first step of every walk
-  bool tune_step = true;       // each walk tunes its step to an acceptance near one half
+  bool tune_step = true;       // each walk tunes its step to an acceptance near one half (its first lane)
   std::int32_t seed = 5465;
 };
 
-// Every thread keeps its sample in memory: every tenth configuration (28
-// bytes) of up to 8 times sample_steps steps, 2.2 GB at 1e8. The same bound
+// Every thread keeps its sample in memory: every tenth configuration (44
+// bytes, reweighting_sample) of up to 8 times sample_steps steps, 3.5 GB at
+// 1e8. The same bound
 // on every machine, so that the ranks of a job agree on it.
 inline constexpr std::int64_t most_sample_steps = 100000000;  // 1e8
 

@@ -131,7 +131,7 @@ std::function<int()> add_optimize_command(CLI::App& app, const ranks& job) {
                   "steps discarded before every walk", "N");
   add_text_option(*cmd, "--sample-steps", texts->sample_steps,
                   "walk steps of the first round's sample (doubled each round, up to 8x), at "
-                  "most 1e8: the sample is kept in memory, 2.2 GB per thread at 1e8",
+                  "most 1e8: the sample is kept in memory, 3.5 GB per thread at 1e8",
                   "N");
   add_text_option(*cmd, "--max-rounds", texts->max_rounds, "the most optimisation rounds", "N");
   texts->step_size_option = add_text_option(

@@ -97,7 +97,7 @@ TEST(StreamPlan, StreamsDoNotDependOnTheSteps) {
   dmc_settings e = d;
   e.steps = 80000;
   EXPECT_TRUE(same(stream_plan::of(d).stream(1, 7), stream_plan::of(e).stream(1, 7)));
-  EXPECT_EQ(stream_plan::of(d).streams_per_separation, 2u + 12u * 2000u);
+  EXPECT_EQ(stream_plan::of(d).streams_per_separation, 16u + 12u * 2000u);
   optimize_settings o;
   o.separations = {0.74f, 1.5f};
   optimize_settings q = o;

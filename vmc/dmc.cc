@@ -10,6 +10,7 @@
 #include "model/constants.h"
 #include "stats/blocking.h"
 #include "vmc/parallel_tasks.h"
+#include "vmc/optimize.h"
 #include "vmc/sampling.h"
 #include "vmc/scan.h"
 #include "vmc/stream_plan.h"
@@ -74,26 +75,38 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
 
   dmc_state st;
   if (keeper == nullptr || !keeper->find(index, st)) {
-    // The trial function's variational energy, for comparison.
+    // Eight walks in lanes from streams first, first + 1, ... each.
+    static_assert(first_walker_stream == 2 * lane_width);
+    const auto starts_from = [&](std::uint64_t first) {
+      lane_starts out;
+      for (std::size_t k = 0; k < lane_width; ++k) {
+        out.g[k] = stream(first + k);
+        out.r[k] = start_configuration(out.g[k], s, offset_rounding::per_operation);
+      }
+      return out;
+    };
+    // The trial function's variational energy, for comparison: eight walks
+    // of an eighth of the steps each.
     {
-      ecuyer g = stream(0);
-      const coords start = start_configuration(g, s, offset_rounding::per_operation);
-      st.energy_vmc = measure(g, start, t, 0.40125f, 10000, settings.vmc_steps, stop).energy;
+      lane_starts starts = starts_from(0);
+      st.energy_vmc = measure_in_lanes(starts, t, 0.40125f, 10000,
+                                       steps_per_lane(settings.vmc_steps), stop).energy;
     }
     if (!std::isfinite(st.energy_vmc)) end_run(s, 0, "the trial function's local energy is not finite");
-    // The first population: every second kept configuration of a walk of psi_T^2.
-    ecuyer g = stream(1);
-    const coords start = start_configuration(g, s, offset_rounding::per_operation);
-    const sample smp = draw_sample(g, start, t, 0.40125f, 10000, 20 * settings.walkers, stop);
+    // The first population: every second kept configuration of eight walks
+    // of psi_T^2, 2 W kept ones at least, walk after walk.
+    lane_starts starts = starts_from(lane_width);
+    const sample smp = draw_sample_in_lanes(starts, t, 0.40125f, 10000,
+                                            first_sample_steps_per_lane(settings.walkers), stop);
     for (std::uint64_t k = 0; k < target_walkers; ++k) {
-      st.walkers.push_back(diffusion_walker_at(smp.r[2 * k], t, stream(2 + k)));
+      st.walkers.push_back(diffusion_walker_at(smp.r[2 * k], t, stream(first_walker_stream + k)));
       if (!std::isfinite(st.walkers.back().eloc)) {
         end_run(s, 0, "a walker's local energy is not finite");
       }
     }
     st.e_average = st.energy_vmc;
     st.e_trial = st.e_average;
-    st.streams = 2 + target_walkers;
+    st.streams = first_walker_stream + target_walkers;
   }
   row.energy_vmc = st.energy_vmc;
 

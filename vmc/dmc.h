@@ -26,6 +26,16 @@ struct dmc_settings {
   std::vector<trial_parameters> parameters;
 };
 
+// The streams of a separation: the variational walk's eight lanes 0 ... 7,
+// the first sample's 8 ... 15, the walkers and their copies from 16.
+inline constexpr std::uint64_t first_walker_stream = 16;
+// The steps of each of the first sample's eight walks: a multiple of ten
+// that keeps, all eight together, at least 2 W configurations (the
+// population takes every second).
+inline std::int64_t first_sample_steps_per_lane(std::int64_t walkers) {
+  return 10 * ((2 * walkers + 7) / 8);
+}
+
 // Throws usage_error with the line the command line prints for settings it
 // would refuse, naming the option ("--walkers: ..."); also when parameters
 // has not one row for each separation. run_dmc checks its settings so.

@@ -51,16 +51,19 @@ stream_plan stream_plan::of(const dmc_settings& settings) {
   // A copy takes over the generator of a walker that died, or else the next
   // stream: a population within its band of 4 W holds at most 12 W
   // generators at once (dmc.cc). Each generator is drawn by one walker at a
-  // time, 8 deviates a step at the most; the first two streams walk
-  // vmc_steps and 20 W steps, each after 10000 steps of equilibration.
+  // time, 8 deviates a step at the most; the first sixteen streams walk the
+  // eight lanes of the variational walk and of the first sample, each after
+  // 10000 steps of equilibration.
   stream_plan p;
   p.seed = settings.seed;
   p.separations = settings.separations.size();
-  p.streams_per_separation = 2 + 12 * u(settings.walkers);
+  p.streams_per_separation = first_walker_stream + 12 * u(settings.walkers);
   const std::uint64_t walkers_draws =
       diffusion_draws * (u(settings.equilibration) + u(settings.steps)) + 64;
   const std::uint64_t first_walks =
-      start_draws + metropolis_draws * (u(std::max(settings.vmc_steps, 20 * settings.walkers)) + 10000);
+      start_draws + metropolis_draws * (u(std::max(steps_per_lane(settings.vmc_steps),
+                                                   first_sample_steps_per_lane(settings.walkers))) +
+                                        10000);
   p.most_draws = std::max(walkers_draws, first_walks);
   p.length_option = "--steps";
   p.streams_option = "--walkers";

@@ -28,8 +28,9 @@ struct dmc_settings;
 //   optimize  round r: streams r L ... r L + L - 1, one a lane of its walk
 //             (L = lane_width), the final walk's from max_rounds L
 //             ((max_rounds + 1) L a separation);
-//   dmc       the variational walk 0, the first sample 1, the walkers and
-//             their copies from 2 (2 + 12 W a separation; see dmc.cc).
+//   dmc       the variational walk's lanes 0 ... 7, the first sample's
+//             8 ... 15, the walkers and their copies from 16 (16 + 12 W a
+//             separation; see dmc.cc).
 // The layout depends on the options that choose the streams (the seed,
 // --walkers, --max-rounds, the separations) and never on --steps or
 // --equilibration, which only decide how far along each stream a walk goes.

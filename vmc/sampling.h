@@ -24,7 +24,8 @@ struct sample {
 
 // A walk of `steps` steps of t from start after `equilibration` unrecorded
 // ones (reflecting_step), drawing from g, keeping every tenth configuration;
-// stop is read every stop_piece steps (run_stopped).
+// stop is read every stop_piece steps (run_stopped). The scalar walk each
+// lane of draw_sample_in_lanes equals.
 sample draw_sample(ecuyer& g, const coords& start, const covalent_ionic_trial<float>& t,
                    float step_size, std::int64_t equilibration, std::int64_t steps,
                    const stop_request* stop = nullptr);

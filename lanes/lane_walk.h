@@ -15,7 +15,8 @@
 // walk per lane, each with its own generator, configuration and trial
 // function. It is the scalar walk of metropolis_walk with the scaled step (or
 // the reflecting step), the classic or the covalent-ionic trial function and
-// the strict acceptance test (q > u), and equals it to the bit, lane by lane: every lane draws its six proposal
+// the strict acceptance test (q > u), and equals it to the bit, lane by
+// lane: every lane draws its six proposal
 // deviates and its test deviate every step whatever happens, the acceptance
 // is a mask, and every float operation is the scalar one in the same order
 // (IEEE division and square root are exactly rounded in vector units too).

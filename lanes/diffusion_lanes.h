@@ -24,6 +24,9 @@ void evaluate_covalent_ionic_lanes(const coords* r, std::size_t n,
                                    const covalent_ionic_trial<float>& t,
                                    covalent_ionic_evaluation<float>* out);
 
+// exact_exp of each of the n values (walkers' weights), in double lanes.
+void exact_exp_lanes(const double* x, double* y, std::size_t n);
+
 // exact_log of each of the n values, and box_muller of each pair
 // (u1[k], u2[k]), in double lanes.
 void exact_log_lanes(const double* x, double* y, std::size_t n);

@@ -106,6 +106,7 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
   const double target = static_cast<double>(settings.walkers);
   std::vector<diffusion_walker>& walkers = st.walkers;
   std::vector<diffusion_move> done;
+  std::vector<double> after, weight;  // each walker's cut local energy after its move, and weight
   std::vector<diffusion_walker> next;
   // A copy beyond a walker's first takes the generator of a walker that
   // died, in the order they died, where it stops drawing; only when none is
@@ -140,13 +141,21 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
     for (const diffusion_move& m : done) st.accepted += m.accepted;
     st.moves += n;
     const double tau_eff = tau * static_cast<double>(st.accepted) / static_cast<double>(st.moves);
+    // Each walker's weight, exp(-tau_eff ((S + S')/2 - E_T)), the
+    // exponentials in vector lanes (exact_exp, the same to the bit on every
+    // target).
+    after.resize(walkers.size());
+    weight.resize(walkers.size());
+    for (std::size_t k = 0; k < walkers.size(); ++k) {
+      const double before = cut_local_energy(done[k].eloc_before, st.e_average, e_cut);
+      after[k] = cut_local_energy(done[k].eloc_after, st.e_average, e_cut);
+      weight[k] = -tau_eff * (0.5 * (before + after[k]) - st.e_trial);
+    }
+    exact_exp_lanes(weight.data(), weight.data(), weight.size());
     double sw = 0, swe = 0;
     next.clear();
     for (std::size_t k = 0; k < walkers.size(); ++k) {
-      const diffusion_move& m = done[k];
-      const double before = cut_local_energy(m.eloc_before, st.e_average, e_cut);
-      const double after = cut_local_energy(m.eloc_after, st.e_average, e_cut);
-      const double w = std::exp(-tau_eff * (0.5 * (before + after) - st.e_trial));
+      const double w = weight[k];
       if (!std::isfinite(w)) end_run(s, step + 1, "a walker's weight is not finite");
       // The step's weight multiplies the local energy where the walker now
       // stands: after branching the walkers are distributed as f = psi_T phi,
@@ -157,7 +166,7 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
       // -tau Var(E_L), a third of an eV for the classic trial function at
       // tau = 0.01 /eV.
       sw += w;
-      swe += w * after;
+      swe += w * after[k];
       const int copies = static_cast<int>(
           std::floor(std::fmin(w + walkers[k].g.next(), static_cast<double>(most_copies))));
       if (copies == 0) idle.push_back(walkers[k].g);

@@ -307,6 +307,20 @@ void ExactLogLanes(const double* x, double* y, std::size_t n) {
   }
 }
 
+void ExactExpLanes(const double* x, double* y, std::size_t n) {
+  const DD dd;
+  const std::size_t lanes = hn::Lanes(dd);
+  std::size_t first = 0;
+  for (; first + lanes <= n; first += lanes) {
+    hn::StoreU(exact_exp(D(hn::LoadU(dd, x + first))).v, dd, y + first);
+  }
+  if (first == n) return;
+  HWY_ALIGN double in[hn::MaxLanes(DD())] = {}, result[hn::MaxLanes(DD())];
+  for (std::size_t k = 0; first + k < n; ++k) in[k] = x[first + k];
+  hn::Store(exact_exp(D(hn::Load(dd, in))).v, dd, result);
+  for (std::size_t k = 0; first + k < n; ++k) y[first + k] = result[k];
+}
+
 void BoxMullerLanes(const double* u1, const double* u2, double* z1, double* z2, std::size_t n) {
   const DD dd;
   const std::size_t lanes = hn::Lanes(dd);
@@ -341,6 +355,7 @@ HWY_EXPORT(FixedPartsLanes);
 HWY_EXPORT(ReweightingSumsLanes);
 HWY_EXPORT(ExactLogLanes);
 HWY_EXPORT(BoxMullerLanes);
+HWY_EXPORT(ExactExpLanes);
 
 void diffusion_step_lanes(diffusion_walker* w, std::size_t n, const covalent_ionic_trial<float>& t,
                           double tau, diffusion_move* out) {
@@ -383,6 +398,12 @@ void exact_log_lanes(const double* x, double* y, std::size_t n) {
   if (n == 0) return;
   lane_target_from_environment();
   HWY_DYNAMIC_DISPATCH(ExactLogLanes)(x, y, n);
+}
+
+void exact_exp_lanes(const double* x, double* y, std::size_t n) {
+  if (n == 0) return;
+  lane_target_from_environment();
+  HWY_DYNAMIC_DISPATCH(ExactExpLanes)(x, y, n);
 }
 
 void box_muller_lanes(const double* u1, const double* u2, double* z1, double* z2, std::size_t n) {

@@ -46,6 +46,9 @@ void reweighting_sums_lanes(const std::array<const float*, 10>& fixed, const flo
                             std::size_t n, const covalent_ionic_trial<float>& t,
                             reweighting_sums& sums);
 
+// exact_exp of each of the n values (walkers' weights), in double lanes.
+void exact_exp_lanes(const double* x, double* y, std::size_t n);
+
 // exact_log of each of the n values, and box_muller of each pair
 // (u1[k], u2[k]), in double lanes.
 void exact_log_lanes(const double* x, double* y, std::size_t n);

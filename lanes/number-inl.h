@@ -86,6 +86,14 @@ template <class D>
 HWY_INLINE lane_number<D> floor_of(lane_number<D> x) {
   return lane_number<D>(hn::Floor(x.v));
 }
+// As power_of_two(double), lane by lane, with the same bit operations.
+template <class D>
+HWY_INLINE lane_number<D> power_of_two(lane_number<D> k) {
+  const D d;
+  const hn::RebindToUnsigned<D> du;
+  const auto b = hn::BitCast(du, hn::Add(k.v, hn::Set(d, 4503599627371519.0)));
+  return lane_number<D>(hn::BitCast(d, hn::ShiftLeft<52>(hn::And(b, hn::Set(du, 0x7FFull)))));
+}
 // As split_exponent(double), lane by lane, with the same bit operations.
 template <class D>
 HWY_INLINE void split_exponent(lane_number<D> x, lane_number<D>& m, lane_number<D>& e) {

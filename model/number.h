@@ -36,6 +36,14 @@ inline void split_exponent(double x, double& m, double& e) {
   e = std::bit_cast<double>(((b >> 52) & 0x7FFull) | 0x4330000000000000ull) - 4503599627371519.0;
 }
 
+// 2^k for a whole k from -1022 to 1023, built from its bits (others give
+// some number, the same in the lanes).
+inline double power_of_two(double k) {
+  // k + 1023 as the low bits of 2^52 + k + 1023 (exact), moved to the exponent.
+  const auto biased = std::bit_cast<std::uint64_t>(k + 4503599627371519.0) & 0x7FFull;
+  return std::bit_cast<double>(biased << 52);
+}
+
 // a where m holds, b where not (a vector's mask chooses lane by lane).
 inline double if_then_else(bool m, double a, double b) { return m ? a : b; }
 

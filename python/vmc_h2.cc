@@ -48,8 +48,8 @@ std::string text_of(const py::handle& value) {
   return py::str(value);
 }
 
-// Separations as the command line's text, or as a number or a list of
-// numbers (a comma list, each number written as Python writes it).
+// Separations (or time steps) as the command line's text, or as a number or
+// a list of numbers (a comma list, each number written as Python writes it).
 std::string separations_text(const py::handle& value) {
   if (py::isinstance<py::str>(value)) return py::str(value);
   if (!py::isinstance<py::iterable>(value)) return text_of(value);
@@ -313,12 +313,8 @@ py::object dmc(const py::object& separations, const py::object& time_step, const
     texts.push_back({"separations", given_separations ? separations_text(separations) : "0.74"});
     s.separations = parse_separations("--separations", texts.back().second);
   }
-  texts.push_back({"time_step", text_of(time_step)});
-  s.time_step = parse_real("--time-step", texts.back().second, 0.0f, true);
-  if (s.time_step > 0.01) {
-    throw usage_error("--time-step: expected a time step above 0 and at most 0.01 /eV; got \"" +
-                      texts.back().second + "\"");
-  }
+  texts.push_back({"time_step", separations_text(time_step)});
+  s.time_steps = parse_time_steps(texts.back().second);
   texts.push_back({"walkers", text_of(walkers)});
   s.walkers = parse_count("--walkers", texts.back().second, 10, 1000000, "such as 2000");
   texts.push_back({"steps", text_of(steps)});
@@ -376,13 +372,13 @@ py::object dmc(const py::object& separations, const py::object& time_step, const
       [&](const stop_request& stopping) {
         omp_set_num_threads(nthreads);
         std::vector<dmc_row> out;
-        for (std::size_t i = 0; i < s.separations.size(); ++i) {
+        for (std::size_t i = 0; i < dmc_runs(s); ++i) {
           out.push_back(run_dmc(s, i, report, &stopping));
         }
         return out;
       },
       failure, stop);
-  return frame_of(dmc_table(rows), provenance("dmc", texts));
+  return frame_of(dmc_table(with_time_step_limits(s, rows)), provenance("dmc", texts));
 }
 
 }  // namespace

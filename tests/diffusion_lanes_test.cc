@@ -92,6 +92,22 @@ std::vector<double> logarithm_inputs() {
   return x;
 }
 
+// Exponents as weights meet them (|x| up to tens), over the whole range
+// and at its edges, and the specials.
+std::vector<double> exponent_inputs() {
+  std::vector<double> x = {0.0, -0.0, 1e-300, -1e-300, 0.5 * 0.6931471805599453, 708.0, 709.0,
+                           709.0000000000001, 709.7, -708.0, -708.0000000000001, -745.2,
+                           std::numeric_limits<double>::infinity(),
+                           -std::numeric_limits<double>::infinity(),
+                           std::numeric_limits<double>::quiet_NaN()};
+  ecuyer g = walk_stream(5, 0, 1000000);
+  for (int k = 0; k < 200000; ++k) {
+    const double u = g.next(), v = g.next();
+    x.push_back(k % 2 == 0 ? 40.0 * (u - 0.5) : 1417.0 * (u - 0.5) * v);
+  }
+  return x;
+}
+
 using NormalLanes = EachLaneTarget;
 
 TEST_P(NormalLanes, LogarithmAndBoxMullerAreTheScalarOnesToTheBit) {
@@ -104,6 +120,16 @@ TEST_P(NormalLanes, LogarithmAndBoxMullerAreTheScalarOnesToTheBit) {
       continue;
     }
     ASSERT_EQ(bits(y[k]), bits(exact_log(x[k]))) << x[k];
+  }
+  const std::vector<double> e = exponent_inputs();
+  std::vector<double> w(e.size());
+  exact_exp_lanes(e.data(), w.data(), e.size());
+  for (std::size_t k = 0; k < e.size(); ++k) {
+    if (std::isnan(e[k])) {
+      EXPECT_TRUE(std::isnan(w[k]));
+      continue;
+    }
+    ASSERT_EQ(bits(w[k]), bits(exact_exp(e[k]))) << e[k];
   }
   ecuyer g = walk_stream(4, 0, 1000000);
   std::vector<double> u1(40001), u2(40001), z1(u1.size()), z2(u1.size());
@@ -126,7 +152,7 @@ INSTANTIATE_TEST_SUITE_P(AllTargets, CovalentIonicLanes, ::testing::ValuesIn(lan
 INSTANTIATE_TEST_SUITE_P(AllTargets, NormalLanes, ::testing::ValuesIn(lane_targets()),
                          lane_target_test_name);
 
-// The logarithm, cosine and sine built from exactly rounded operations are
+// The logarithm, exponential, cosine and sine built from exactly rounded operations are
 // libm's to a few units in the last place, and the specials are IEEE's.
 TEST(ExactMath, AgreesWithLibm) {
   double worst_log = 0;
@@ -152,6 +178,17 @@ TEST(ExactMath, AgreesWithLibm) {
                            std::fabs(s - std::sin(2 * std::numbers::pi * u))});
   }
   EXPECT_LT(worst_trig, 1e-15);
+  double worst_exp = 0;
+  for (const double x : exponent_inputs()) {
+    if (!(x >= -708 && x <= 709)) continue;
+    worst_exp = std::max(worst_exp, std::fabs(exact_exp(x) - std::exp(x)) / std::exp(x));
+  }
+  EXPECT_LT(worst_exp, 4e-16);
+  EXPECT_EQ(exact_exp(0.0), 1.0);
+  EXPECT_EQ(exact_exp(-708.5), 0.0);
+  EXPECT_EQ(exact_exp(709.5), std::numeric_limits<double>::infinity());
+  EXPECT_EQ(exact_exp(-std::numeric_limits<double>::infinity()), 0.0);
+  EXPECT_TRUE(std::isnan(exact_exp(std::numeric_limits<double>::quiet_NaN())));
 }
 
 // A diffusion walk of 13 walkers (a full group and five more) against 13

@@ -57,7 +57,7 @@ TEST(Honesty, OfShortDiffusionRuns) {
       settings.walkers = 100;
       settings.steps = 8000;
       settings.equilibration = 1000;
-      settings.time_step = 1e-3f;
+      settings.time_steps = {1e-3f};
       settings.vmc_steps = 100000;
       settings.seed = seed;
       const dmc_row row = run_dmc(settings, 0);

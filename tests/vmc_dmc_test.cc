@@ -5,6 +5,7 @@
 #include <omp.h>
 
 #include <cmath>
+#include <random>
 
 #include "lanes/lane_walk.h"
 #include "random/streams.h"
@@ -192,9 +193,92 @@ TEST(DiffusionStep, WithoutBranchingSamplesPsiSquaredAtAnyTimeStep) {
 // energy before the move would be off by -tau Var(E_L), a third of an eV.
 TEST(Dmc, WeighsTheLocalEnergyWhereTheWalkerNowStands) {
   dmc_settings settings = short_run(0.74f, {0.25, 1.0, 0.44538185}, 200, 4000);
-  settings.time_step = 0.01f;
+  settings.time_steps = {0.01f};
   const dmc_row r = run_dmc(settings, 0);
   EXPECT_NEAR(r.energy, r.energy_unweighted, 4.0 * r.error) << r.error;
+}
+
+
+// The limit tau -> 0 of a straight weighted fit, on energies of known law.
+// - Two points: E_0 = 2 E(tau) - E(2 tau), error sqrt(4 e1^2 + e2^2).
+// - Four points of a line plus Gaussian noise of their stated errors, over
+//   4000 draws: the limits' deviations over their errors have the spread of
+//   a unit normal (within its 1 % band; the chi^2 scaling may only widen the
+//   errors), they cover the true limit 95 % of the time or more, and the
+//   poor-fit flag, set below a chance of 1e-3, comes up about as often.
+// - Points on a parabola with tiny errors are flagged, and their limit's
+//   error is widened by sqrt(chi^2 / dof).
+TEST(DmcTimeStepLimit, IsTheWeightedLinesInterceptWithAnHonestError) {
+  dmc_settings settings;
+  settings.separations = {0.74f, 1.4f};
+  settings.time_steps = {1e-4f, 2e-4f};
+  std::vector<dmc_row> runs(4);
+  const double e[4] = {-31.90, -31.87, -29.40, -29.30}, err[4] = {0.02, 0.01, 0.03, 0.04};
+  for (std::size_t k = 0; k < 4; ++k) {
+    runs[k].s = settings.separations[k / 2];
+    runs[k].time_step = settings.time_steps[k % 2];
+    runs[k].energy = e[k];
+    runs[k].error = err[k];
+    runs[k].acceptance = 0.99;
+  }
+  const std::vector<dmc_row> two = with_time_step_limits(settings, runs);
+  ASSERT_EQ(two.size(), 6u);
+  for (const std::size_t k : {2u, 5u}) {
+    const std::size_t first = k == 2 ? 0 : 2;
+    EXPECT_TRUE(two[k].extrapolated && two[k].time_step == 0 && std::isnan(two[k].acceptance));
+    EXPECT_EQ(two[k].s, runs[first].s);
+    const double scale = static_cast<double>(runs[first + 1].time_step) /
+                         static_cast<double>(runs[first].time_step);  // 2 in float
+    EXPECT_NEAR(two[k].energy, (scale * e[first] - e[first + 1]) / (scale - 1), 1e-9);
+    EXPECT_NEAR(two[k].error, std::hypot(scale * err[first], err[first + 1]) / (scale - 1), 1e-9);
+  }
+  EXPECT_EQ(two[0].energy, e[0]);
+  EXPECT_EQ(two[4].energy, e[3]);
+
+  settings.separations = {0.74f};
+  settings.time_steps = {1e-4f, 2e-4f, 4e-4f, 8e-4f};
+  const double sigma[4] = {0.02, 0.015, 0.01, 0.008}, limit = -31.93, slope = 60.0;
+  std::mt19937_64 noise(20261208);
+  std::normal_distribution<double> normal;
+  constexpr int draws = 4000;
+  double pulls = 0, pulls2 = 0;
+  int covered = 0, poor = 0;
+  for (int d = 0; d < draws; ++d) {
+    std::vector<dmc_row> four(4);
+    for (std::size_t k = 0; k < 4; ++k) {
+      four[k].s = 0.74f;
+      four[k].time_step = settings.time_steps[k];
+      four[k].error = sigma[k];
+      four[k].energy = limit + slope * static_cast<double>(settings.time_steps[k]) + sigma[k] * normal(noise);
+    }
+    const dmc_row r = with_time_step_limits(settings, four).back();
+    const double pull = (r.energy - limit) / r.error;
+    pulls += pull;
+    pulls2 += pull * pull;
+    covered += std::fabs(pull) < 1.96;
+    poor += flag_column(flags_of(r)) == "poor-fit";
+  }
+  const double spread = std::sqrt(pulls2 / draws - (pulls / draws) * (pulls / draws));
+  EXPECT_LT(spread, 1.0 + 2.58 / std::sqrt(2.0 * draws));
+  EXPECT_GT(spread, 0.9);
+  EXPECT_NEAR(pulls / draws, 0.0, 2.58 / std::sqrt(draws));
+  EXPECT_GE(covered, 0.95 * draws - 2.58 * std::sqrt(draws * 0.05 * 0.95));
+  EXPECT_LE(poor, 14);  // 4 expected
+
+  std::vector<dmc_row> curved(4);
+  for (std::size_t k = 0; k < 4; ++k) {
+    const double tau = static_cast<double>(settings.time_steps[k]);
+    curved[k].s = 0.74f;
+    curved[k].time_step = settings.time_steps[k];
+    curved[k].error = 1e-4;
+    curved[k].energy = limit + 1e5 * tau * tau;
+  }
+  const dmc_row r = with_time_step_limits(settings, curved).back();
+  EXPECT_EQ(flag_column(flags_of(r)), "poor-fit");
+  // Unscaled, sigma sqrt(sum t^2 / (n sum t^2 - (sum t)^2)) = sigma sqrt(85 / 115).
+  EXPECT_GT(r.chi_squared, 100.0);
+  EXPECT_NEAR(r.error, 1e-4 * std::sqrt(85.0 / 115.0) * std::sqrt(r.chi_squared / 2.0), 1e-9);
+  EXPECT_THROW(with_time_step_limits(settings, std::vector<dmc_row>(3)), std::invalid_argument);
 }
 
 }  // namespace

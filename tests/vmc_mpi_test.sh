@@ -35,6 +35,12 @@ same_table() {  # name, then the vmc arguments
 same_table scan scan --separations 0.5:2:0.25 --steps 2e4
 same_table optimize optimize --separations 0.6,1.2,1.8,2.4 --steps 2e4 --sample-steps 1e4 --max-rounds 2
 same_table dmc dmc --separations 0.74,1.5,2.5 --walkers 60 --steps 300 --equilibration 50
+same_table dmc-taus dmc --separations 0.74,2.5 --time-step 2e-4,4e-4 --walkers 60 --steps 300 \
+  --equilibration 50
+# Each separation's runs, then its limit tau -> 0.
+[ "$(grep -v '^#' dmc-taus-1/dmc-taus.tsv | cut -f1,2 | tr '\t\n' ' ;')" = \
+  "s time_step;0.74 2e-04;0.74 4e-04;0.74 0;2.5 2e-04;2.5 4e-04;2.5 0;" ] ||
+  fail "dmc-taus: not each separation's time steps and then its limit"
 
 # A checkpoint is the same whatever the number of ranks that wrote it: a run
 # of fewer steps on 2 ranks extended by 1 process, and one of 1 process

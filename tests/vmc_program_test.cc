@@ -244,6 +244,12 @@ INSTANTIATE_TEST_SUITE_P(
         bad_option{{"dmc", "--parameters", "t.tsv"}, "line 2, column a: expected a number from 0.1",
                    "s\tbeta\tionic_weight\ta\n0.74\t0.25\t1\t1e-45\n"},
         bad_option{{"dmc", "--time-step", "0.5"}, "--time-step"},
+        bad_option{{"dmc", "--time-step", "1e-4,2e-4,1e-4"}, "--time-step: 1e-04 is given twice"},
+        bad_option{{"dmc", "--time-step", "1e-4,"}, "--time-step: expected a time step above 0"},
+        bad_option{{"dmc", "--time-step", "1e-4:4e-4:1e-4"}, "--time-step: expected a time step"},
+        bad_option{{"dmc", "--time-step", "1e-4,2e-4,3e-4,4e-4,5e-4,6e-4,7e-4,8e-4,9e-4,1e-3,2e-3,"
+                                          "3e-3,4e-3,5e-3,6e-3,7e-3,8e-3"},
+                   "--time-step: expected at most 16 time steps; got 17"},
         bad_option{{"spectrum"}, "curve is required"},
         bad_option{{"spectrum", "c.tsv", "--molecules", "H2,T2"}, "--molecules"},
         bad_option{{"spectrum", "c.tsv", "--molecules", "H2,H2"}, "--molecules"},

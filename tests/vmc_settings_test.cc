@@ -119,7 +119,7 @@ TEST(Settings, EachRefusalNamesTheOptionAsTheCommandLineDoes) {
        "separation"},
       {[](dmc_settings& d) { d.steps = 0; },
        "--steps: expected " + count + "2 and at most 1e12, such as 1000000 or 1e6; got \"0\""},
-      {[](dmc_settings& d) { d.time_step = 0.02f; },
+      {[](dmc_settings& d) { d.time_steps = {0.02f}; },
        "--time-step: expected a time step above 0 and at most 0.01 /eV; got \"0.02\""},
       {[](dmc_settings& d) { d.walkers = 9; },
        "--walkers: expected " + count + "10 and at most 1000000, such as 2000; got \"9\""},

@@ -135,6 +135,19 @@ TEST(SpectrumCurveTable, ReadsColumnsByNameAndLeavesFlaggedRowsOut) {
   EXPECT_NE(said[0].find("not converged"), std::string::npos) << said[0];
 }
 
+// A dmc table of several time steps: only each separation's limit (time_step
+// 0) is a point of the curve; a flagged limit leaves its separation out.
+TEST(SpectrumCurveTable, ReadsOnlyTheLimitsOfSeveralTimeSteps) {
+  std::string text = "s\ttime_step\tenergy\terror\tflag\n";
+  for (const char* s : {"0.6", "0.74", "1", "1.4", "2"}) {
+    text += std::string(s) + "\t2e-04\t-20\t0.01\t\n" + s + "\t4e-04\t-20\t0.01\t\n" + s +
+            (std::string(s) == "2" ? "\t0\t-25\t0.02\tpoor-fit\n" : "\t0\t-30\t0.02\t\n");
+  }
+  const std::vector<curve_point> p = parse_curve("c.tsv", text, [](const std::string&) {});
+  ASSERT_EQ(p.size(), 4u);
+  for (const curve_point& x : p) EXPECT_DOUBLE_EQ(x.e * model_hartree_ev, -30.0);
+}
+
 // The exact curve plus Gaussian noise of the stated error at 0.45 to 2.5 A in
 // 0.05 A steps, over 30 draws: the spread of D0 and of the fundamental over
 // their median errors lies in the 95 % band of a standard deviation of 30

@@ -417,7 +417,8 @@ void scan_checkpoint::write_locked() {
 namespace vmc {
 
 identity dmc_identity(const std::string& version, const dmc_settings& s) {
-  std::string separations, parameters;
+  std::string separations, parameters, time_steps;
+  for (const float tau : s.time_steps) time_steps += (time_steps.empty() ? "" : ",") + shortest(tau);
   for (std::size_t i = 0; i < s.separations.size(); ++i) {
     separations += (i == 0 ? "" : ",") + shortest(s.separations[i]);
     const trial_parameters& p = s.parameters[i];
@@ -427,7 +428,7 @@ identity dmc_identity(const std::string& version, const dmc_settings& s) {
           {"command", "dmc"},
           {"separations", separations},
           {"parameters", parameters},
-          {"time-step", shortest(s.time_step)},
+          {"time-step", time_steps},
           {"walkers", std::to_string(s.walkers)},
           {"equilibration", std::to_string(s.equilibration)},
           {"seed", std::to_string(s.seed)},
@@ -476,7 +477,7 @@ std::map<std::size_t, dmc_state> dmc_state_of(const std::string& bytes, const dm
   std::map<std::size_t, dmc_state> states;
   for (std::uint64_t k = 0; k < n; ++k) {
     const std::uint64_t index = r.u64();
-    if (index >= settings.separations.size() || states.count(index) != 0) {
+    if (index >= dmc_runs(settings) || states.count(index) != 0) {
       throw checkpoint_error("it is corrupt (a separation that is not the run's)");
     }
     dmc_state st;

@@ -48,7 +48,9 @@ std::vector<curve_point> parse_curve(const std::string& name, std::string_view t
                                      const std::function<void(const std::string&)>& skipped) {
   std::vector<curve_point> points;
   // Columns: s, energy, error, flag; -1 when absent.
-  int s_column = -1, e_column = -1, error_column = -1, flag_column = -1;
+  int s_column = -1, e_column = -1, error_column = -1, flag_column = -1, tau_column = -1;
+  // Whether each point is a limit tau -> 0 of a dmc table (time_step 0).
+  std::vector<bool> limit;
   bool header_read = false, plain = false;
   std::size_t line_number = 0, start = 0;
   while (start < text.size()) {
@@ -74,6 +76,7 @@ std::vector<curve_point> parse_curve(const std::string& name, std::string_view t
           if (header[c] == "energy") e_column = i;
           if (header[c] == "error") error_column = i;
           if (header[c] == "flag") flag_column = i;
+          if (header[c] == "time_step") tau_column = i;
         }
         if (s_column < 0 || e_column < 0) {
           throw io_error(name, where + "expected a header row naming the columns s and energy");
@@ -83,6 +86,7 @@ std::vector<curve_point> parse_curve(const std::string& name, std::string_view t
     }
     curve_point p;
     double s = 0, e = 0, error = 0;
+    bool is_limit = false;
     if (plain) {
       // The exact curve: R_bohr E_hartree s_A E_eV.
       const std::vector<std::string_view> f = fields_of(line, ' ');
@@ -92,6 +96,8 @@ std::vector<curve_point> parse_curve(const std::string& name, std::string_view t
     } else {
       const std::vector<std::string_view> f = fields_of(line, '\t');
       auto cell = [&](int c) { return c >= 0 && static_cast<std::size_t>(c) < f.size() ? f[c] : ""; };
+      double tau = 1;
+      is_limit = tau_column >= 0 && number_of(cell(tau_column), tau) && tau == 0.0;
       if (flag_column >= 0 && !cell(flag_column).empty()) {
         skipped("s = " + std::string(cell(s_column)) + ": skipped, flagged \"" +
                 std::string(cell(flag_column)) + "\"");
@@ -109,6 +115,16 @@ std::vector<curve_point> parse_curve(const std::string& name, std::string_view t
     p.e = e / model_hartree_ev;
     p.error = error / model_hartree_ev;
     points.push_back(p);
+    limit.push_back(is_limit);
+  }
+  // A dmc table of several time steps holds each separation's limit tau -> 0
+  // after its runs: the limits are the curve.
+  if (std::find(limit.begin(), limit.end(), true) != limit.end()) {
+    std::vector<curve_point> limits;
+    for (std::size_t k = 0; k < points.size(); ++k) {
+      if (limit[k]) limits.push_back(points[k]);
+    }
+    points = std::move(limits);
   }
   if (points.size() < 4) {
     throw io_error(name, "expected at least four points; found " + std::to_string(points.size()));

@@ -16,7 +16,8 @@ namespace vmc {
 // - a table of vmc's, tab-separated with a header row, read by column name:
 //   s (A) and energy (eV), error (eV) when present; other columns are
 //   ignored, and a row whose flag column is not empty is left out, with one
-//   line to `skipped` naming its separation and flag;
+//   line to `skipped` naming its separation and flag; when the table holds
+//   limits tau -> 0 of dmc (time_step 0), only those rows are read;
 // - the shipped exact curve, rows of four numbers R_bohr E_hartree s_A E_eV
 //   without a header, of which s and E are read, every error 0.
 // A curve with an error column needs every error above 0. Throws io_error

@@ -1,8 +1,12 @@
 #include "vmc/dmc.h"
 
+#include <gsl/gsl_cdf.h>
+#include <gsl/gsl_fit.h>
+
 #include <algorithm>
 #include <cmath>
 #include <deque>
+#include <limits>
 #include <stdexcept>
 
 #include "lanes/diffusion_lanes.h"
@@ -55,11 +59,13 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
                         const std::function<void(std::int64_t, std::int64_t)>& progress,
                         const stop_request* stop, dmc_keeper* keeper) {
   validate(settings);
-  check_tasks({index}, settings.separations.size());
-  const float s = settings.separations[index];
-  const trial_parameters p = settings.parameters[index];
+  check_tasks({index}, dmc_runs(settings));
+  const std::size_t taus = settings.time_steps.size();
+  const float s = settings.separations[index / taus];
+  const trial_parameters p = settings.parameters[index / taus];
   const covalent_ionic_trial<float> t = trial_of(s, p);
-  const double tau = static_cast<double>(settings.time_step);
+  const float time_step = settings.time_steps[index % taus];
+  const double tau = static_cast<double>(time_step);
   const std::int64_t total = settings.equilibration + settings.steps;
   const stream_plan plan = stream_plan::of(settings);
   const auto target_walkers = static_cast<std::uint64_t>(settings.walkers);
@@ -69,7 +75,7 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
       2.0 * std::sqrt(static_cast<double>(c.e2) / static_cast<double>(c.abohr) / tau);
 
   dmc_row row{s, p};
-  row.time_step = settings.time_step;
+  row.time_step = time_step;
   row.walkers = settings.walkers;
   row.steps = settings.steps;
 
@@ -113,6 +119,7 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
   const double target = static_cast<double>(settings.walkers);
   std::vector<diffusion_walker>& walkers = st.walkers;
   std::vector<diffusion_move> done;
+  std::vector<double> after, weight;  // each walker's cut local energy after its move, and weight
   std::vector<diffusion_walker> next;
   // A copy beyond a walker's first takes the generator of a walker that
   // died, in the order they died, where it stops drawing; only when none is
@@ -147,13 +154,21 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
     for (const diffusion_move& m : done) st.accepted += m.accepted;
     st.moves += n;
     const double tau_eff = tau * static_cast<double>(st.accepted) / static_cast<double>(st.moves);
+    // Each walker's weight, exp(-tau_eff ((S + S')/2 - E_T)), the
+    // exponentials in vector lanes (exact_exp, the same to the bit on every
+    // target).
+    after.resize(walkers.size());
+    weight.resize(walkers.size());
+    for (std::size_t k = 0; k < walkers.size(); ++k) {
+      const double before = cut_local_energy(done[k].eloc_before, st.e_average, e_cut);
+      after[k] = cut_local_energy(done[k].eloc_after, st.e_average, e_cut);
+      weight[k] = -tau_eff * (0.5 * (before + after[k]) - st.e_trial);
+    }
+    exact_exp_lanes(weight.data(), weight.data(), weight.size());
     double sw = 0, swe = 0;
     next.clear();
     for (std::size_t k = 0; k < walkers.size(); ++k) {
-      const diffusion_move& m = done[k];
-      const double before = cut_local_energy(m.eloc_before, st.e_average, e_cut);
-      const double after = cut_local_energy(m.eloc_after, st.e_average, e_cut);
-      const double w = std::exp(-tau_eff * (0.5 * (before + after) - st.e_trial));
+      const double w = weight[k];
       if (!std::isfinite(w)) end_run(s, step + 1, "a walker's weight is not finite");
       // The step's weight multiplies the local energy where the walker now
       // stands: after branching the walkers are distributed as f = psi_T phi,
@@ -164,7 +179,7 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
       // -tau Var(E_L), a third of an eV for the classic trial function at
       // tau = 0.01 /eV.
       sw += w;
-      swe += w * after;
+      swe += w * after[k];
       const int copies = static_cast<int>(
           std::floor(std::fmin(w + walkers[k].g.next(), static_cast<double>(most_copies))));
       if (copies == 0) idle.push_back(walkers[k].g);
@@ -225,8 +240,75 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
   return row;
 }
 
+namespace {
+
+// The limit tau -> 0 of one separation's rows (at least two time steps).
+dmc_row time_step_limit(const dmc_row* rows, std::size_t n) {
+  constexpr double none = std::numeric_limits<double>::quiet_NaN();
+  dmc_row limit = rows[0];
+  limit.time_step = 0;
+  limit.extrapolated = true;
+  limit.acceptance = none;
+  limit.population_mean = none;
+  limit.population_spread = none;
+  limit.energy_unweighted = none;
+  std::vector<double> tau(n), weight(n), energy(n);
+  for (std::size_t k = 0; k < n; ++k) {
+    tau[k] = static_cast<double>(rows[k].time_step);
+    weight[k] = 1.0 / (rows[k].error * rows[k].error);
+    energy[k] = rows[k].energy;
+    limit.converged = limit.converged && rows[k].converged;
+  }
+  // A row without an error (a series too short to have one) cannot weigh
+  // its point: the limit is then not known.
+  if (!std::all_of(weight.begin(), weight.end(), [](double w) { return std::isfinite(w) && w > 0; })) {
+    limit.energy = limit.error = none;
+    return limit;
+  }
+  double e0 = 0, slope = 0, c00 = 0, c01 = 0, c11 = 0, chi2 = 0;
+  gsl_fit_wlinear(tau.data(), 1, weight.data(), 1, energy.data(), 1, n, &e0, &slope, &c00, &c01,
+                  &c11, &chi2);
+  limit.energy = e0;
+  limit.chi_squared = chi2;
+  limit.degrees_of_freedom = static_cast<std::int64_t>(n) - 2;
+  const double dof = static_cast<double>(limit.degrees_of_freedom);
+  limit.error = std::sqrt(c00) * (dof > 0 && chi2 > dof ? std::sqrt(chi2 / dof) : 1.0);
+  return limit;
+}
+
+// Below this chance of so large a chi^2, a straight line does not describe
+// the points.
+constexpr double least_fit_chance = 1e-3;
+
+}  // namespace
+
+std::vector<dmc_row> with_time_step_limits(const dmc_settings& settings,
+                                           const std::vector<dmc_row>& rows) {
+  const std::size_t taus = settings.time_steps.size();
+  if (rows.size() != dmc_runs(settings)) {
+    throw std::invalid_argument("with_time_step_limits: " + std::to_string(rows.size()) +
+                                " rows for " + std::to_string(dmc_runs(settings)) + " runs");
+  }
+  if (taus < 2) return rows;
+  std::vector<dmc_row> out;
+  for (std::size_t first = 0; first < rows.size(); first += taus) {
+    out.insert(out.end(), rows.begin() + static_cast<std::ptrdiff_t>(first),
+               rows.begin() + static_cast<std::ptrdiff_t>(first + taus));
+    out.push_back(time_step_limit(rows.data() + first, taus));
+  }
+  return out;
+}
+
 std::vector<flag> flags_of(const dmc_row& r) {
   std::vector<flag> flags;
+  if (r.extrapolated && r.degrees_of_freedom > 0 &&
+      gsl_cdf_chisq_Q(r.chi_squared, static_cast<double>(r.degrees_of_freedom)) < least_fit_chance) {
+    flags.push_back({"poor-fit", "the energies of the time steps lie off a straight line in tau "
+                                 "(chi^2 = " + fixed(r.chi_squared, 1) + " for " +
+                                     std::to_string(r.degrees_of_freedom) +
+                                     " degrees of freedom): the limit is in doubt (use smaller "
+                                     "time steps)"});
+  }
   if (r.acceptance < 0.9) {
     flags.push_back({"low-acceptance", "only " + fixed(100.0 * r.acceptance, 2) +
                                            " % of the moves were accepted: the time step is too "
@@ -262,13 +344,15 @@ table dmc_table(const std::vector<dmc_row>& rows) {
 }
 
 table dmc_table_for_people(const std::vector<dmc_row>& rows) {
+  // What a limit tau -> 0 has no value of is left blank for people.
+  const auto measured = [](double x, int digits) { return std::isnan(x) ? std::string() : fixed(x, digits); };
   table t{columns, {}};
   for (const dmc_row& r : rows) {
     t.rows.push_back({shortest(r.s), shortest(r.time_step), std::to_string(r.walkers),
                       std::to_string(r.steps), fixed(r.energy, 4), fixed(r.error, 4),
-                      fixed(r.acceptance, 4), fixed(r.energy_vmc, 4), fixed(r.p.beta, 3),
-                      fixed(r.p.lambda, 3), fixed(r.p.a, 4), fixed(r.population_mean, 1),
-                      fixed(r.population_spread, 1), flag_column(flags_of(r))});
+                      measured(r.acceptance, 4), fixed(r.energy_vmc, 4), fixed(r.p.beta, 3),
+                      fixed(r.p.lambda, 3), fixed(r.p.a, 4), measured(r.population_mean, 1),
+                      measured(r.population_spread, 1), flag_column(flags_of(r))});
   }
   return t;
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <string_view>
 #include <vector>
 
 #include "output/table.h"
@@ -16,7 +17,9 @@ namespace vmc {
 
 struct dmc_settings {
   std::vector<float> separations{0.74f};
-  float time_step = 2e-4f;             // tau, 1/eV (hbar = 1); 2e-4 /eV is 0.0054 /hartree
+  // tau, 1/eV (hbar = 1); 2e-4 /eV is 0.0054 /hartree. Every separation is
+  // run at each, and with more than one the table gains the limit tau -> 0.
+  std::vector<float> time_steps{2e-4f};
   std::int64_t walkers = 2000;         // target population
   std::int64_t steps = 100000;         // measured steps
   std::int64_t equilibration = 5000;   // steps before measuring
@@ -41,6 +44,18 @@ inline std::int64_t first_sample_steps_per_lane(std::int64_t walkers) {
 // has not one row for each separation. run_dmc checks its settings so.
 void validate(const dmc_settings& settings);
 
+// The time steps of "2e-4" or of a comma list "1e-4,2e-4,4e-4,8e-4": each
+// above 0 and at most 0.01 /eV, at most 16, no two alike. Throws usage_error
+// naming --time-step.
+std::vector<float> parse_time_steps(std::string_view text);
+
+// The runs of the settings: every separation at every time step, numbered
+// separation by separation, run = separation index x time steps + time step
+// index (with one time step, the separation's index).
+inline std::size_t dmc_runs(const dmc_settings& settings) {
+  return settings.separations.size() * settings.time_steps.size();
+}
+
 struct dmc_row {
   float s;
   trial_parameters p;
@@ -55,10 +70,15 @@ struct dmc_row {
   // energy (noisier), a check on the weights.
   double energy_unweighted = 0;
   bool converged = true;         // false when the series is too short for its error
+  // A row of the limit tau -> 0 (time_step 0) fitted to the rows of its
+  // separation; acceptance and the population are then not defined (NaN).
+  bool extrapolated = false;
+  double chi_squared = 0;        // of the fit
+  std::int64_t degrees_of_freedom = 0;
 };
 
-// Diffusion Monte Carlo at separations[index] with trial parameters
-// parameters[index]:
+// Diffusion Monte Carlo of run `index` (dmc_runs): the separation and its
+// trial parameters, at one of the time steps:
 // - the population starts from configurations of a walk of psi_T^2;
 // - each step moves every walker (diffusion_step, in parallel; every walker
 //   draws from its own stream), weighs it by
@@ -112,6 +132,15 @@ class dmc_keeper {
 dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
                         const std::function<void(std::int64_t, std::int64_t)>& progress,
                         const stop_request* stop, dmc_keeper* keeper);
+
+// The rows of every separation's runs, and after them, when the settings
+// hold more than one time step, the row of the limit tau -> 0: a straight
+// line E(tau) = E_0 + b tau fitted to the runs' energies weighted by their
+// errors (1 / error^2), E_0 with its error from the fit, enlarged by
+// sqrt(chi^2 / degrees of freedom) when the points scatter more than their
+// errors say. rows hold dmc_runs(settings) rows in run order.
+std::vector<dmc_row> with_time_step_limits(const dmc_settings& settings,
+                                           const std::vector<dmc_row>& rows);
 
 // What makes the row other than it seems; empty for a sound row.
 std::vector<flag> flags_of(const dmc_row& r);

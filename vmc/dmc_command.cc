@@ -204,11 +204,7 @@ dmc_settings settings_of(const dmc_texts& t, const ranks& job) {
   // separations; otherwise the option (or its default) names them.
   const bool from_option = !t.parameters_given || t.separations_given;
   if (from_option) s.separations = parse_separations("--separations", t.separations);
-  s.time_step = parse_real("--time-step", t.time_step, 0.0f, true);
-  if (s.time_step > 0.01) {
-    throw usage_error("--time-step: expected a time step above 0 and at most 0.01 /eV; got \"" +
-                      t.time_step + "\"");
-  }
+  s.time_steps = parse_time_steps(t.time_step);
   s.walkers = parse_count("--walkers", t.walkers, 10, 1000000, "such as 2000");
   s.steps = parse_count("--steps", t.steps, 2);
   s.equilibration = parse_count("--equilibration", t.equilibration, 0);
@@ -325,7 +321,8 @@ int run(const dmc_texts& texts, const ranks& job) {
         }
       },
       [&](bool terminal) -> std::optional<finished_table> {
-        const std::size_t n = settings.separations.size();
+        const std::size_t n = dmc_runs(settings);
+        const std::size_t taus = settings.time_steps.size();
         const std::vector<std::size_t> tasks = tasks_of(job, n);
         const stop_request* stop = keeper ? stop_on_signals() : nullptr;
         if (keeper && keeper->resumed() && terminal) {
@@ -337,7 +334,8 @@ int run(const dmc_texts& texts, const ranks& job) {
         std::vector<dmc_row> mine;
         bool stopped = false;
         for (const std::size_t i : tasks) {
-          progress_line line(shortest(settings.separations[i]),
+          progress_line line(shortest(settings.separations[i / taus]) +
+                                 (taus > 1 ? ", tau = " + shortest(settings.time_steps[i % taus]) : ""),
                              settings.equilibration + settings.steps);
           try {
             mine.push_back(run_dmc_keeping(
@@ -362,9 +360,13 @@ int run(const dmc_texts& texts, const ranks& job) {
           if (!job.root()) return std::nullopt;
           throw std::runtime_error(stopped_message(texts.checkpoint, texts.output));
         }
-        const std::vector<dmc_row> rows = rows_at_root(job, n, tasks, mine);
+        const std::vector<dmc_row> runs = rows_at_root(job, n, tasks, mine);
         if (!job.root()) return std::nullopt;
-        for (const dmc_row& r : rows) warn_flags("vmc dmc", r.s, flags_of(r));
+        const std::vector<dmc_row> rows = with_time_step_limits(settings, runs);
+        for (const dmc_row& r : rows) {
+          const std::string tau = r.extrapolated ? "tau -> 0" : "tau = " + shortest(r.time_step);
+          warn_flags("vmc dmc", "s = " + shortest(r.s) + (taus > 1 ? ", " + tau : ""), flags_of(r));
+        }
         return finished_table{dmc_table(rows), dmc_table_for_people(rows)};
       });
 }
@@ -382,7 +384,8 @@ std::function<int()> add_dmc_command(CLI::App& app, const ranks& job) {
   auto texts = std::make_shared<dmc_texts>();
   add_run_options(*cmd, texts->separations, texts->seed, texts->output);
   add_checkpoint_options(*cmd, texts->checkpoint, texts->checkpoint_every);
-  add_text_option(*cmd, "--time-step", texts->time_step, "tau, 1/eV (2e-4 /eV = 0.0054 /hartree)",
+  add_text_option(*cmd, "--time-step", texts->time_step, "tau, 1/eV (2e-4 /eV = 0.0054 /hartree); a list such as 1e-4,2e-4,4e-4,8e-4 runs each "
+                  "and adds the limit tau -> 0 (time_step 0)",
                   "T");
   add_text_option(*cmd, "--walkers", texts->walkers, "target population", "N");
   add_text_option(*cmd, "--steps", texts->steps, "measured steps", "N");

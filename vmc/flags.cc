@@ -15,9 +15,13 @@ std::string flag_column(const std::vector<flag>& flags) {
 }
 
 void warn_flags(const std::string& program, float s, const std::vector<flag>& flags) {
+  warn_flags(program, "s = " + shortest(s), flags);
+}
+
+void warn_flags(const std::string& program, const std::string& where, const std::vector<flag>& flags) {
   for (const flag& f : flags) {
-    std::fprintf(stderr, "%s: s = %s: %s: %s\n", program.c_str(), shortest(s).c_str(),
-                 f.word.c_str(), f.why.c_str());
+    std::fprintf(stderr, "%s: %s: %s: %s\n", program.c_str(), where.c_str(), f.word.c_str(),
+                 f.why.c_str());
   }
 }
 

@@ -20,6 +20,8 @@ std::string flag_column(const std::vector<flag>& flags);
 
 // One line on standard error for each flag: "<program>: s = <s>: <word>: <why>".
 void warn_flags(const std::string& program, float s, const std::vector<flag>& flags);
+// The same for a row that its separation alone does not name: "<program>: <where>: ...".
+void warn_flags(const std::string& program, const std::string& where, const std::vector<flag>& flags);
 
 // The flags every Metropolis walk at separation s can earn: non-finite
 // numbers, a walk that hardly moved (acceptance below 2 %) or whose moves are

@@ -56,7 +56,7 @@ stream_plan stream_plan::of(const dmc_settings& settings) {
   // 10000 steps of equilibration.
   stream_plan p;
   p.seed = settings.seed;
-  p.separations = settings.separations.size();
+  p.separations = dmc_runs(settings);
   p.streams_per_separation = first_walker_stream + 12 * u(settings.walkers);
   const std::uint64_t walkers_draws =
       diffusion_draws * (u(settings.equilibration) + u(settings.steps)) + 64;

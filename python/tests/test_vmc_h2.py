@@ -57,6 +57,11 @@ def test_optimize_and_dmc_from_its_frame_equal_the_program(tmp_path):
     same(dmc, program_table(tmp_path, "dmc", "--parameters", str(tmp_path / "optimize.tsv"),
                             "--walkers", "50", "--steps", "300", "--equilibration", "50"))
     assert list(dmc["s"]) == [0.74, 2.0]
+    # A list of time steps: each separation's runs, then its limit tau -> 0.
+    taus = vmc_h2.dmc(separations=[0.74], time_step=[1e-3, 2e-3], walkers=50, steps=300, equilibration=50)
+    same(taus, program_table(tmp_path, "dmc", "--time-step", "0.001,0.002", "--walkers", "50",
+                             "--steps", "300", "--equilibration", "50"))
+    assert list(taus["time_step"]) == [1e-3, 2e-3, 0.0] and taus["acceptance"].isna().tolist() == [False, False, True]
 
 
 def test_thread_count_changes_nothing():
@@ -81,6 +86,7 @@ def test_thread_count_changes_nothing():
     (vmc_h2.optimize, dict(sample_steps=10), '--sample-steps: expected a whole number of at least 1000'),
     (vmc_h2.dmc, dict(time_step=0.05),
      '--time-step: expected a time step above 0 and at most 0.01 /eV; got "0.05"'),
+    (vmc_h2.dmc, dict(time_step=[1e-4, 1e-4]), '--time-step: 1e-04 is given twice'),
     (vmc_h2.dmc, dict(separations=[0.74, 1.0],
                       parameters=pandas.DataFrame(dict(s=[0.74], beta=[0.3], ionic_weight=[1.0], a=[0.5]))),
      "--parameters: the table has no row for the separation 1"),

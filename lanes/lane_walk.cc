@@ -259,6 +259,13 @@ HWY_INLINE void walk_vector(lane_walkers& w, std::size_t base, std::int64_t step
   VF psi = hn::LoadU(df, w.psi + base);
   const hn::Rebind<std::uint8_t, DF> d8;
   const hn::Rebind<std::int32_t, DF> di;
+  // Where the steps are recorded, read once: the stores below cannot then
+  // make the compiler read the records' pointers again every step.
+  float* const eloc_out = out != nullptr ? out->eloc.data() : nullptr;
+  std::uint8_t* const accepted_out = out != nullptr ? out->accepted.data() : nullptr;
+  float* const position_out = out != nullptr && !out->position.empty() ? out->position.data() : nullptr;
+  float* const configuration_out =
+      out != nullptr && !out->configuration.empty() ? out->configuration.data() : nullptr;
 
   for (std::int64_t j = 0; j < steps; ++j) {
     // r + (2u - 1) g, coordinate by coordinate in the order x1 ... z2.
@@ -282,20 +289,20 @@ HWY_INLINE void walk_vector(lane_walkers& w, std::size_t base, std::int64_t step
     if (stats != nullptr) {
       add_step<halves>(*stats, base, base_high, eloc, hn::IfThenElseZero(accepted, one));
     }
-    if (out != nullptr) {
+    if (eloc_out != nullptr) {
       const std::size_t row = static_cast<std::size_t>(j) * lane_width + base;
-      hn::StoreU(eloc, df, out->eloc.data() + row);
+      hn::StoreU(eloc, df, eloc_out + row);
       hn::StoreU(hn::DemoteTo(d8, hn::ConvertTo(di, hn::IfThenElseZero(accepted, one))), d8,
-                 out->accepted.data() + row);
-      if (!out->position.empty()) {
+                 accepted_out + row);
+      if (position_out != nullptr) {
         const std::size_t p = static_cast<std::size_t>(j) * 4 * lane_width + base;
-        hn::StoreU(r[1], df, out->position.data() + p);
-        hn::StoreU(r[2], df, out->position.data() + p + lane_width);
-        hn::StoreU(r[4], df, out->position.data() + p + 2 * lane_width);
-        hn::StoreU(r[5], df, out->position.data() + p + 3 * lane_width);
+        hn::StoreU(r[1], df, position_out + p);
+        hn::StoreU(r[2], df, position_out + p + lane_width);
+        hn::StoreU(r[4], df, position_out + p + 2 * lane_width);
+        hn::StoreU(r[5], df, position_out + p + 3 * lane_width);
       }
-      if (!out->configuration.empty()) {
-        float* c = out->configuration.data() + static_cast<std::size_t>(j) * 7 * lane_width + base;
+      if (configuration_out != nullptr) {
+        float* c = configuration_out + static_cast<std::size_t>(j) * 7 * lane_width + base;
         for (int i = 0; i < 6; ++i) hn::StoreU(r[i], df, c + static_cast<std::size_t>(i) * lane_width);
         hn::StoreU(psi, df, c + 6 * lane_width);
       }

@@ -56,6 +56,7 @@ struct group {
   alignas(64) float next_psi[lane_width];
   alignas(64) float next_drift[6][lane_width];
   alignas(64) double accepted[lane_width];
+  alignas(64) double branch[lane_width];  // the branching's deviate
 };
 
 template <class Tag>
@@ -101,7 +102,7 @@ HWY_INLINE void evaluate_at(group& g, std::size_t base, const covalent_ionic_tri
 }
 
 // The acceptance test, as diffusion_step forms it; its deviate is drawn
-// whatever the move.
+// whatever the move, and then the branching's.
 HWY_INLINE void test(group& g, std::size_t base, D hbm_tau) {
   const DD dd;
   lane_generator<DD> gen(dd, hn::LoadU(dd, g.ix1 + base), hn::LoadU(dd, g.ix2 + base));
@@ -123,6 +124,7 @@ HWY_INLINE void test(group& g, std::size_t base, D hbm_tau) {
       hn::And(hn::And(hn::Gt(psi.v, hn::Zero(dd)), hn::Lt(hn::Abs(eloc.v), hn::Set(dd, HUGE_VAL))),
               hn::Lt(exact_log(u / (ratio * ratio)).v, green.v));
   hn::StoreU(hn::IfThenElseZero(accepted, hn::Set(dd, 1.0)), dd, g.accepted + base);
+  hn::StoreU(widen(gen.next()).v, dd, g.branch + base);
   hn::StoreU(gen.x1, dd, g.ix1 + base);
   hn::StoreU(gen.x2, dd, g.ix2 + base);
 }
@@ -164,7 +166,7 @@ void DiffusionStepLanes(diffusion_walker* w, std::size_t n, const covalent_ionic
       x.psi = g.next_psi[k];
     }
     x.g = {static_cast<std::int32_t>(g.ix1[k]), static_cast<std::int32_t>(g.ix2[k])};
-    out[k] = {accepted, before, x.eloc};
+    out[k] = {accepted, before, x.eloc, g.branch[k]};
   }
 }
 

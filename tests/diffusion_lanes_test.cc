@@ -223,6 +223,7 @@ TEST_P(DiffusionLanes, EveryLaneIsTheScalarStepToTheBit) {
         ASSERT_EQ(moves[k].accepted, m.accepted) << "tau " << tau << " walker " << k << " step " << step;
         ASSERT_EQ(bits(moves[k].eloc_before), bits(m.eloc_before)) << k << " " << step;
         ASSERT_EQ(bits(moves[k].eloc_after), bits(m.eloc_after)) << k << " " << step;
+        ASSERT_EQ(bits(moves[k].branch), bits(m.branch)) << k << " " << step;
         for (std::size_t i = 0; i < 6; ++i) {
           ASSERT_EQ(bits(a.r[i]), bits(b.r[i])) << "walker " << k << " step " << step;
           ASSERT_EQ(bits(a.drift[i]), bits(b.drift[i])) << "walker " << k << " step " << step;

@@ -181,7 +181,7 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
       sw += w;
       swe += w * after[k];
       const int copies = static_cast<int>(
-          std::floor(std::fmin(w + walkers[k].g.next(), static_cast<double>(most_copies))));
+          std::floor(std::fmin(w + done[k].branch, static_cast<double>(most_copies))));
       if (copies == 0) idle.push_back(walkers[k].g);
       for (int copy = 0; copy < copies; ++copy) {
         next.push_back(walkers[k]);

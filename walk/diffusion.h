@@ -46,6 +46,9 @@ struct diffusion_move {
   bool accepted;
   float eloc_before;  // E_L(R)
   float eloc_after;   // E_L where the walker now is
+  // A uniform deviate for the branching that follows, the walker's next one
+  // after the move's.
+  double branch;
 };
 
 // Six standard normal deviates from six uniform ones (Box-Muller), in
@@ -98,7 +101,7 @@ inline diffusion_move diffusion_step(diffusion_walker& w, const covalent_ionic_t
     w.psi = e.psi;
     w.drift = e.grad_ln_psi;
   }
-  return {accepted, before, w.eloc};
+  return {accepted, before, w.eloc, w.g.next()};
 }
 
 }  // namespace vmc

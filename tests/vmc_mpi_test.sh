@@ -34,13 +34,12 @@ same_table() {  # name, then the vmc arguments
 }
 same_table scan scan --separations 0.5:2:0.25 --steps 2e4
 same_table optimize optimize --separations 0.6,1.2,1.8,2.4 --steps 2e4 --sample-steps 1e4 --max-rounds 2
-same_table dmc dmc --separations 0.74,1.5,2.5 --walkers 60 --steps 300 --equilibration 50
-same_table dmc-taus dmc --separations 0.74,2.5 --time-step 2e-4,4e-4 --walkers 60 --steps 300 \
+same_table dmc dmc --separations 0.74,2.5 --time-step 2e-4,4e-4 --walkers 60 --steps 300 \
   --equilibration 50
 # Each separation's runs, then its limit tau -> 0.
-[ "$(grep -v '^#' dmc-taus-1/dmc-taus.tsv | cut -f1,2 | tr '\t\n' ' ;')" = \
+[ "$(grep -v '^#' dmc-1/dmc.tsv | cut -f1,2 | tr '\t\n' ' ;')" = \
   "s time_step;0.74 2e-04;0.74 4e-04;0.74 0;2.5 2e-04;2.5 4e-04;2.5 0;" ] ||
-  fail "dmc-taus: not each separation's time steps and then its limit"
+  fail "dmc: not each separation's time steps and then its limit"
 
 # A checkpoint is the same whatever the number of ranks that wrote it: a run
 # of fewer steps on 2 ranks extended by 1 process, and one of 1 process
@@ -86,7 +85,7 @@ echo "ok a checkpoint refused under mpirun: one line, status 2"
 # SIGTERM to mpirun: every rank stops, rank 0 writes the checkpoint of all of
 # them and says so once; 1 process continues it to the uninterrupted table.
 mkdir stop && cd stop
-long=(scan --separations 0.5,1,1.5,2 --steps 2e7)
+long=(scan --separations 0.5,1,1.5,2 --steps "${VMC_MPI_STOP_STEPS:-2e7}")
 "$mpirun" --oversubscribe -np 2 "$vmc" "${long[@]}" --checkpoint run.ckpt > ../stop.out 2> ../stop.err &
 launcher=$!
 # Rank 0 holds its unnamed table open here once it has read the checkpoint

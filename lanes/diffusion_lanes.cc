@@ -51,6 +51,7 @@ struct group {
   alignas(64) float psi[lane_width];
   alignas(64) double ix1[lane_width];
   alignas(64) double ix2[lane_width];
+  alignas(64) float u[6][lane_width];  // the uniform deviates, then the normal ones
   alignas(64) float next[6][lane_width];
   alignas(64) float next_eloc[lane_width];
   alignas(64) float next_psi[lane_width];
@@ -74,23 +75,34 @@ HWY_INLINE covalent_ionic_trial<F> broadcast(const covalent_ionic_trial<float>& 
 HWY_INLINE D widen(hn::Vec<DFD> x) { return D(hn::PromoteTo(DD(), x)); }
 HWY_INLINE D widen_at(const float* p) { return widen(hn::LoadU(DFD(), p)); }
 
-// The six deviates of each lane and the trial positions, as diffusion_step
-// forms them: r + hbm tau v + sqrt(hbm tau) z in double, rounded to float.
-HWY_INLINE void propose(group& g, std::size_t base, D hbm_tau, D spread) {
+// The six uniform deviates of each lane, as diffusion_step draws them.
+HWY_INLINE void draw_uniform(group& g, std::size_t base) {
   const DD dd;
   lane_generator<DD> gen(dd, hn::LoadU(dd, g.ix1 + base), hn::LoadU(dd, g.ix2 + base));
-  std::array<D, 6> z;
-  for (std::size_t i = 0; i < 6; i += 2) {
-    const D u1 = widen(gen.next());
-    const D u2 = widen(gen.next());
-    box_muller(u1, u2, z[i], z[i + 1]);
-  }
-  for (std::size_t i = 0; i < 6; ++i) {
-    const D sum = (widen_at(g.r[i] + base) + hbm_tau * widen_at(g.drift[i] + base)) + spread * z[i];
-    hn::StoreU(hn::DemoteTo(DFD(), sum.v), DFD(), g.next[i] + base);
-  }
+  for (std::size_t i = 0; i < 6; ++i) hn::StoreU(gen.next(), DFD(), g.u[i] + base);
   hn::StoreU(gen.x1, dd, g.ix1 + base);
   hn::StoreU(gen.x2, dd, g.ix2 + base);
+}
+
+// Box-Muller in float lanes at full width.
+HWY_INLINE void normal_at(group& g, std::size_t base) {
+  const DF df;
+  for (std::size_t i = 0; i < 6; i += 2) {
+    F z1, z2;
+    box_muller(F(hn::LoadU(df, g.u[i] + base)), F(hn::LoadU(df, g.u[i + 1] + base)), z1, z2);
+    hn::StoreU(z1.v, df, g.u[i] + base);
+    hn::StoreU(z2.v, df, g.u[i + 1] + base);
+  }
+}
+
+// The trial positions, as diffusion_step forms them: r + hbm tau v +
+// sqrt(hbm tau) z in double, rounded to float.
+HWY_INLINE void propose(group& g, std::size_t base, D hbm_tau, D spread) {
+  for (std::size_t i = 0; i < 6; ++i) {
+    const D sum = (widen_at(g.r[i] + base) + hbm_tau * widen_at(g.drift[i] + base)) +
+                  spread * widen_at(g.u[i] + base);
+    hn::StoreU(hn::DemoteTo(DFD(), sum.v), DFD(), g.next[i] + base);
+  }
 }
 
 HWY_INLINE void evaluate_at(group& g, std::size_t base, const covalent_ionic_trial<F>& t) {
@@ -150,6 +162,8 @@ void DiffusionStepLanes(diffusion_walker* w, std::size_t n, const covalent_ionic
   const D spread(std::sqrt(hbm_tau_scalar));
   const covalent_ionic_trial<F> lanes_trial = broadcast(t);
   const std::size_t doubles = hn::Lanes(DD()), floats = hn::Lanes(DF());
+  for (std::size_t base = 0; base < lane_width; base += doubles) draw_uniform(g, base);
+  for (std::size_t base = 0; base < lane_width; base += floats) normal_at(g, base);
   for (std::size_t base = 0; base < lane_width; base += doubles) propose(g, base, hbm_tau, spread);
   for (std::size_t base = 0; base < lane_width; base += floats) evaluate_at(g, base, lanes_trial);
   for (std::size_t base = 0; base < lane_width; base += doubles) test(g, base, hbm_tau);
@@ -323,20 +337,20 @@ void ExactExpLanes(const double* x, double* y, std::size_t n) {
   for (std::size_t k = 0; first + k < n; ++k) y[first + k] = result[k];
 }
 
-void BoxMullerLanes(const double* u1, const double* u2, double* z1, double* z2, std::size_t n) {
-  const DD dd;
-  const std::size_t lanes = hn::Lanes(dd);
+void BoxMullerLanes(const float* u1, const float* u2, float* z1, float* z2, std::size_t n) {
+  const DF df;
+  const std::size_t lanes = hn::Lanes(df);
   for (std::size_t first = 0; first < n; first += lanes) {
-    HWY_ALIGN double a[hn::MaxLanes(DD())], b[hn::MaxLanes(DD())];
-    HWY_ALIGN double c[hn::MaxLanes(DD())], d[hn::MaxLanes(DD())];
+    HWY_ALIGN float a[hn::MaxLanes(DF())], b[hn::MaxLanes(DF())];
+    HWY_ALIGN float c[hn::MaxLanes(DF())], d[hn::MaxLanes(DF())];
     for (std::size_t k = 0; k < lanes; ++k) {
       a[k] = u1[std::min(first + k, n - 1)];
       b[k] = u2[std::min(first + k, n - 1)];
     }
-    D x, y;
-    box_muller(D(hn::Load(dd, a)), D(hn::Load(dd, b)), x, y);
-    hn::Store(x.v, dd, c);
-    hn::Store(y.v, dd, d);
+    F x, y;
+    box_muller(F(hn::Load(df, a)), F(hn::Load(df, b)), x, y);
+    hn::Store(x.v, df, c);
+    hn::Store(y.v, df, d);
     for (std::size_t k = 0; k < lanes && first + k < n; ++k) {
       z1[first + k] = c[k];
       z2[first + k] = d[k];
@@ -408,7 +422,7 @@ void exact_exp_lanes(const double* x, double* y, std::size_t n) {
   HWY_DYNAMIC_DISPATCH(ExactExpLanes)(x, y, n);
 }
 
-void box_muller_lanes(const double* u1, const double* u2, double* z1, double* z2, std::size_t n) {
+void box_muller_lanes(const float* u1, const float* u2, float* z1, float* z2, std::size_t n) {
   if (n == 0) return;
   lane_target_from_environment();
   HWY_DYNAMIC_DISPATCH(BoxMullerLanes)(u1, u2, z1, z2, n);

@@ -94,17 +94,24 @@ HWY_INLINE lane_number<D> power_of_two(lane_number<D> k) {
   const auto b = hn::BitCast(du, hn::Add(k.v, hn::Set(d, 4503599627371519.0)));
   return lane_number<D>(hn::BitCast(d, hn::ShiftLeft<52>(hn::And(b, hn::Set(du, 0x7FFull)))));
 }
-// As split_exponent(double), lane by lane, with the same bit operations.
+// As split_exponent(double) or (float), lane by lane, with the same bit
+// operations.
 template <class D>
 HWY_INLINE void split_exponent(lane_number<D> x, lane_number<D>& m, lane_number<D>& e) {
   const D d;
   const hn::RebindToUnsigned<D> du;
   const auto b = hn::BitCast(du, x.v);
-  m.v = hn::BitCast(d, hn::Or(hn::And(b, hn::Set(du, 0x000FFFFFFFFFFFFFull)),
-                              hn::Set(du, 0x3FF0000000000000ull)));
-  const auto biased = hn::And(hn::ShiftRight<52>(b), hn::Set(du, 0x7FFull));
-  e.v = hn::Sub(hn::BitCast(d, hn::Or(biased, hn::Set(du, 0x4330000000000000ull))),
-                hn::Set(d, 4503599627371519.0));
+  if constexpr (sizeof(hn::TFromD<D>) == 8) {
+    m.v = hn::BitCast(d, hn::Or(hn::And(b, hn::Set(du, 0x000FFFFFFFFFFFFFull)),
+                                hn::Set(du, 0x3FF0000000000000ull)));
+    const auto biased = hn::And(hn::ShiftRight<52>(b), hn::Set(du, 0x7FFull));
+    e.v = hn::Sub(hn::BitCast(d, hn::Or(biased, hn::Set(du, 0x4330000000000000ull))),
+                  hn::Set(d, 4503599627371519.0));
+  } else {
+    m.v = hn::BitCast(d, hn::Or(hn::And(b, hn::Set(du, 0x007FFFFFu)), hn::Set(du, 0x3F800000u)));
+    const auto biased = hn::And(hn::ShiftRight<23>(b), hn::Set(du, 0xFFu));
+    e.v = hn::Sub(hn::BitCast(d, hn::Or(biased, hn::Set(du, 0x4B000000u))), hn::Set(d, 8388735.0f));
+  }
 }
 
 // For float lanes: (float) exp((double) x), as model_exp(float).

@@ -26,6 +26,7 @@ inline double model_exp(double x) { return std::exp(x); }
 inline float square_root(float x) { return std::sqrt(x); }
 inline double square_root(double x) { return std::sqrt(x); }
 inline double floor_of(double x) { return std::floor(x); }
+inline float floor_of(float x) { return std::floor(x); }
 
 // x = m 2^e, m in [1, 2) and e an integer, read from x's bits; exact for
 // every normal x (other values give some m and e, the same in the lanes).
@@ -34,6 +35,13 @@ inline void split_exponent(double x, double& m, double& e) {
   m = std::bit_cast<double>((b & 0x000FFFFFFFFFFFFFull) | 0x3FF0000000000000ull);
   // The biased exponent as the low bits of 2^52 + it, less 2^52 + 1023: exact.
   e = std::bit_cast<double>(((b >> 52) & 0x7FFull) | 0x4330000000000000ull) - 4503599627371519.0;
+}
+
+// The same for float.
+inline void split_exponent(float x, float& m, float& e) {
+  const auto b = std::bit_cast<std::uint32_t>(x);
+  m = std::bit_cast<float>((b & 0x007FFFFFu) | 0x3F800000u);
+  e = std::bit_cast<float>(((b >> 23) & 0xFFu) | 0x4B000000u) - 8388735.0f;
 }
 
 // 2^k for a whole k from -1022 to 1023, built from its bits (others give
@@ -46,5 +54,6 @@ inline double power_of_two(double k) {
 
 // a where m holds, b where not (a vector's mask chooses lane by lane).
 inline double if_then_else(bool m, double a, double b) { return m ? a : b; }
+inline float if_then_else(bool m, float a, float b) { return m ? a : b; }
 
 }  // namespace vmc

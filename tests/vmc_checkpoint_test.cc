@@ -201,5 +201,25 @@ TEST(GatheredCheckpoint, TwoRanksOfDmcWriteTheFileOfOneProcess) {
   EXPECT_EQ(file_bytes(dir + "two"), file_bytes(dir + "one"));
 }
 
+// A dmc checkpoint of an earlier diffusion step, which would continue with
+// other deviates than a fresh run draws, is refused by name.
+TEST(DmcCheckpoint, OneOfAnotherDiffusionStepIsRefused) {
+  dmc_settings d;
+  d.separations = {0.74f};
+  d.parameters = {{0.25, 1, 0.4454}};
+  const identity id = dmc_identity("test", d);
+  identity earlier;
+  for (const auto& [name, value] : id) {
+    if (name != "walk") earlier.emplace_back(name, value);
+  }
+  try {
+    checkpoint_state(checkpoint_bytes(earlier, "state"), id);
+    ADD_FAILURE() << "a checkpoint without the walk's revision was taken";
+  } catch (const checkpoint_error& e) {
+    EXPECT_NE(std::string(e.what()).find("it was written with walk (none), not 2"), std::string::npos)
+        << e.what();
+  }
+}
+
 }  // namespace
 }  // namespace vmc

@@ -193,7 +193,8 @@ std::string checkpoint_state(std::string_view bytes, const identity& expected) {
     if (line != want) {
       const std::size_t eq = line.find('=');
       const std::string was = line.substr(0, eq) == name ? line.substr(eq + 1) : "(none)";
-      const std::string what = name == "version" || name == "program" || name == "command"
+      const std::string what = name == "version" || name == "program" || name == "command" ||
+                                       name == "walk"
                                    ? name
                                    : "--" + name;
       throw checkpoint_error("it was written with " + what + " " + was + ", not " + value);
@@ -426,6 +427,10 @@ identity dmc_identity(const std::string& version, const dmc_settings& s) {
   }
   return {{"version", version},
           {"command", "dmc"},
+          // The diffusion step's own revision: 2 draws its normal deviates
+          // in float. A checkpoint of another would continue with other
+          // numbers than a fresh run gives.
+          {"walk", "2"},
           {"separations", separations},
           {"parameters", parameters},
           {"time-step", time_steps},

@@ -51,13 +51,13 @@ struct diffusion_move {
   double branch;
 };
 
-// Six standard normal deviates from six uniform ones (Box-Muller), in
-// double, with the logarithm, cosine and sine of walk/normal-inl.h, which the
-// lanes compute to the bit.
-inline std::array<double, 6> normal_deviates(ecuyer& g) {
-  std::array<double, 6> z;
+// Six standard normal deviates from six uniform ones (Box-Muller) in float,
+// the uniform deviates' own precision, with the logarithm, cosine and sine
+// of walk/normal-inl.h, which the lanes compute to the bit.
+inline std::array<float, 6> normal_deviates(ecuyer& g) {
+  std::array<float, 6> z;
   for (std::size_t i = 0; i < 6; i += 2) {
-    const double u1 = g.next(), u2 = g.next();  // never 0
+    const float u1 = g.next(), u2 = g.next();  // never 0
     box_muller(u1, u2, z[i], z[i + 1]);
   }
   return z;
@@ -71,11 +71,11 @@ inline diffusion_move diffusion_step(diffusion_walker& w, const covalent_ionic_t
                                      double tau) {
   const double hbm_tau = static_cast<double>(t.hbm) * tau;
   const double spread = std::sqrt(hbm_tau);
-  const std::array<double, 6> z = normal_deviates(w.g);
+  const std::array<float, 6> z = normal_deviates(w.g);
   coords next;
   for (std::size_t i = 0; i < 6; ++i) {
     next[i] = static_cast<float>(static_cast<double>(w.r[i]) +
-                                 hbm_tau * static_cast<double>(w.drift[i]) + spread * z[i]);
+                                 hbm_tau * static_cast<double>(w.drift[i]) + spread * static_cast<double>(z[i]));
   }
   const covalent_ionic_evaluation<float> e = evaluate_covalent_ionic(next, t);
   // ln of psi^2 G(R <- R') / (psi^2 G(R' <- R)).

@@ -8,6 +8,7 @@
 #include <deque>
 #include <limits>
 #include <stdexcept>
+#include <type_traits>
 
 #include "lanes/diffusion_lanes.h"
 #include "lanes/lane_walk.h"
@@ -119,7 +120,9 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
   const double target = static_cast<double>(settings.walkers);
   std::vector<diffusion_walker>& walkers = st.walkers;
   std::vector<diffusion_move> done;
-  std::vector<double> after, weight;  // each walker's cut local energy after its move, and weight
+  // Each walker's cut local energy after its move, and its weight (first the
+  // mean of its cut energies before and after the move, less E_T).
+  std::vector<double> after, weight;
   std::vector<diffusion_walker> next;
   // A copy beyond a walker's first takes the generator of a walker that
   // died, in the order they died, where it stops drawing; only when none is
@@ -128,6 +131,9 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
   // drawn twice, and the streams ever opened are at most the generators held
   // at once: below 3 times the population, 12 W within the band.
   std::deque<ecuyer>& idle = st.idle;
+  // The walkers are copied to the next population in runs, whole runs of
+  // walkers that leave one copy each at once.
+  static_assert(std::is_trivially_copyable_v<diffusion_walker>);
 
   const std::int64_t resumed_at = st.step;
   for (std::int64_t& step = st.step; step < total;) {
@@ -137,36 +143,44 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
     }
     const std::int64_t n = static_cast<std::int64_t>(walkers.size());
     done.resize(walkers.size());
+    after.resize(walkers.size());
+    weight.resize(walkers.size());
     // The walkers move in groups of lane_width, in vector lanes, each to the
-    // bit as diffusion_step would move it alone. A step of a small population
-    // is too short to share: threads would wait on each other longer than
-    // they walk (and far longer on a busy machine).
+    // bit as diffusion_step would move it alone; each group's acceptances and
+    // cut local energies are taken while it is at hand. A step of a small
+    // population is too short to share: threads would wait on each other
+    // longer than they walk (and far longer on a busy machine).
     const auto width = static_cast<std::int64_t>(lane_width);
     const std::int64_t groups = (n + width - 1) / width;
-#pragma omp parallel for schedule(static) if (n >= 1000)
+    const double e_average = st.e_average, e_trial = st.e_trial;
+    std::int64_t accepted = 0;
+#pragma omp parallel for schedule(static) reduction(+ : accepted) if (n >= 1000)
     for (std::int64_t j = 0; j < groups; ++j) {
       const auto first = static_cast<std::size_t>(j * width);
-      diffusion_step_lanes(walkers.data() + first,
-                           static_cast<std::size_t>(std::min(width, n - j * width)), t, tau,
-                           done.data() + first);
+      const auto count = static_cast<std::size_t>(std::min(width, n - j * width));
+      diffusion_step_lanes(walkers.data() + first, count, t, tau, done.data() + first);
+      for (std::size_t k = first; k < first + count; ++k) {
+        const diffusion_move& m = done[k];
+        accepted += m.accepted;
+        const double before = cut_local_energy(m.eloc_before, e_average, e_cut);
+        after[k] = cut_local_energy(m.eloc_after, e_average, e_cut);
+        weight[k] = 0.5 * (before + after[k]) - e_trial;
+      }
     }
     // Everything from here on runs in walker order.
-    for (const diffusion_move& m : done) st.accepted += m.accepted;
+    st.accepted += accepted;
     st.moves += n;
     const double tau_eff = tau * static_cast<double>(st.accepted) / static_cast<double>(st.moves);
     // Each walker's weight, exp(-tau_eff ((S + S')/2 - E_T)), the
     // exponentials in vector lanes (exact_exp, the same to the bit on every
     // target).
-    after.resize(walkers.size());
-    weight.resize(walkers.size());
-    for (std::size_t k = 0; k < walkers.size(); ++k) {
-      const double before = cut_local_energy(done[k].eloc_before, st.e_average, e_cut);
-      after[k] = cut_local_energy(done[k].eloc_after, st.e_average, e_cut);
-      weight[k] = -tau_eff * (0.5 * (before + after[k]) - st.e_trial);
-    }
+    for (double& x : weight) x = -tau_eff * x;
     exact_exp_lanes(weight.data(), weight.data(), weight.size());
-    double sw = 0, swe = 0;
+    // The sums of the step, the copies of each walker, and the sum of the
+    // local energies of the next population, in its order.
+    double sw = 0, swe = 0, e_plain = 0;
     next.clear();
+    std::size_t unmoved = 0;  // the walkers from here to k leave one copy each
     for (std::size_t k = 0; k < walkers.size(); ++k) {
       const double w = weight[k];
       if (!std::isfinite(w)) end_run(s, step + 1, "a walker's weight is not finite");
@@ -180,10 +194,23 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
       // tau = 0.01 /eV.
       sw += w;
       swe += w * after[k];
-      const int copies = static_cast<int>(
-          std::floor(std::fmin(w + done[k].branch, static_cast<double>(most_copies))));
-      if (copies == 0) idle.push_back(walkers[k].g);
+      // floor(min(w + u, 3)) copies; w + u is finite and not negative.
+      const double copies_up = w + done[k].branch;
+      const int copies = static_cast<int>(copies_up < most_copies ? copies_up : most_copies);
+      const double e = static_cast<double>(done[k].eloc_after);
+      if (copies == 1) {
+        e_plain += e;
+        continue;
+      }
+      next.insert(next.end(), walkers.begin() + static_cast<std::ptrdiff_t>(unmoved),
+                  walkers.begin() + static_cast<std::ptrdiff_t>(k));
+      unmoved = k + 1;
+      if (copies == 0) {
+        idle.push_back(walkers[k].g);
+        continue;
+      }
       for (int copy = 0; copy < copies; ++copy) {
+        e_plain += e;
         next.push_back(walkers[k]);
         if (copy == 0) continue;
         if (!idle.empty()) {
@@ -197,7 +224,12 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
         }
       }
     }
-    walkers.swap(next);
+    // A step in which every walker leaves one copy leaves the population as
+    // it was.
+    if (unmoved != 0) {
+      next.insert(next.end(), walkers.begin() + static_cast<std::ptrdiff_t>(unmoved), walkers.end());
+      walkers.swap(next);
+    }
     const double size = static_cast<double>(walkers.size());
     if (size < lowest_population * target || size > highest_population * target) {
       end_run(s, step + 1,
@@ -213,8 +245,6 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
       st.series.add(e_step);
       st.population_sum += size;
       st.population_squares += size * size;
-      double e_plain = 0;
-      for (const diffusion_walker& w : walkers) e_plain += static_cast<double>(w.eloc);
       st.unweighted_sum += e_plain / size;
     }
     ++step;

@@ -44,6 +44,48 @@ double cut_local_energy(double eloc, double e_best, double e_cut) {
   return e_best + std::clamp(eloc - e_best, -e_cut, e_cut);
 }
 
+// A step's sums over its walkers in walker order: of the weights, of the
+// weighted cut local energies, and of the local energies of the walkers'
+// copies.
+struct step_sums {
+  double sw = 0, swe = 0, e_plain = 0;
+};
+
+// Adds walkers k, k + 1, ... to the sums while each leaves one copy, and
+// returns the first that does not, or n, its weight already added (but not
+// its copies' energies) and its copies floor(min(w + u, 3)) in `copies`
+// (-1 when its weight is not finite). Kept apart from the branching, which
+// calls out, so that the sums stay in registers.
+[[gnu::noinline]] std::size_t one_copy_each(const double* weight, const double* after,
+                                            const diffusion_move* done, std::size_t k,
+                                            std::size_t n, step_sums& sums, int& copies) {
+  double sw = sums.sw, swe = sums.swe, e_plain = sums.e_plain;
+  for (; k < n; ++k) {
+    const double w = weight[k];
+    if (!std::isfinite(w)) {
+      copies = -1;
+      break;
+    }
+    // The step's weight multiplies the local energy where the walker now
+    // stands: after branching the walkers are distributed as f = psi_T phi,
+    // the move and its weight carry f at one step to f at the next, so the
+    // weighted walkers after the move are again a sample of f. The energy
+    // before the move, weighted by the move's own weight, would count the
+    // configurations of low local energy once more: a bias of about
+    // -tau Var(E_L), a third of an eV for the classic trial function at
+    // tau = 0.01 /eV.
+    sw += w;
+    swe += w * after[k];
+    // w + u is finite and not negative: the conversion is the floor.
+    const double copies_up = w + done[k].branch;
+    copies = static_cast<int>(copies_up < most_copies ? copies_up : most_copies);
+    if (copies != 1) break;
+    e_plain += static_cast<double>(done[k].eloc_after);
+  }
+  sums = {sw, swe, e_plain};
+  return k;
+}
+
 [[noreturn]] void end_run(float s, std::int64_t step, const std::string& what) {
   throw std::runtime_error("s = " + shortest(s) + ": step " + std::to_string(step) + ": " + what);
 }
@@ -178,30 +220,15 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
     exact_exp_lanes(weight.data(), weight.data(), weight.size());
     // The sums of the step, the copies of each walker, and the sum of the
     // local energies of the next population, in its order.
-    double sw = 0, swe = 0, e_plain = 0;
+    step_sums sums;
     next.clear();
-    std::size_t unmoved = 0;  // the walkers from here to k leave one copy each
-    for (std::size_t k = 0; k < walkers.size(); ++k) {
-      const double w = weight[k];
-      if (!std::isfinite(w)) end_run(s, step + 1, "a walker's weight is not finite");
-      // The step's weight multiplies the local energy where the walker now
-      // stands: after branching the walkers are distributed as f = psi_T phi,
-      // the move and its weight carry f at one step to f at the next, so the
-      // weighted walkers after the move are again a sample of f. The energy
-      // before the move, weighted by the move's own weight, would count the
-      // configurations of low local energy once more: a bias of about
-      // -tau Var(E_L), a third of an eV for the classic trial function at
-      // tau = 0.01 /eV.
-      sw += w;
-      swe += w * after[k];
-      // floor(min(w + u, 3)) copies; w + u is finite and not negative.
-      const double copies_up = w + done[k].branch;
-      const int copies = static_cast<int>(copies_up < most_copies ? copies_up : most_copies);
-      const double e = static_cast<double>(done[k].eloc_after);
-      if (copies == 1) {
-        e_plain += e;
-        continue;
-      }
+    const std::size_t count = walkers.size();
+    std::size_t unmoved = 0;  // walkers[unmoved, k) leave one copy each, not yet in next
+    for (std::size_t k = 0; k < count; ++k) {
+      int copies = 1;
+      k = one_copy_each(weight.data(), after.data(), done.data(), k, count, sums, copies);
+      if (copies < 0) end_run(s, step + 1, "a walker's weight is not finite");
+      if (k == count) break;
       next.insert(next.end(), walkers.begin() + static_cast<std::ptrdiff_t>(unmoved),
                   walkers.begin() + static_cast<std::ptrdiff_t>(k));
       unmoved = k + 1;
@@ -209,8 +236,9 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
         idle.push_back(walkers[k].g);
         continue;
       }
+      const double e = static_cast<double>(done[k].eloc_after);
       for (int copy = 0; copy < copies; ++copy) {
-        e_plain += e;
+        sums.e_plain += e;
         next.push_back(walkers[k]);
         if (copy == 0) continue;
         if (!idle.empty()) {
@@ -237,7 +265,7 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
                " walkers left its band of a quarter to four times its target of " +
                std::to_string(settings.walkers) + " (try a smaller --time-step or a better trial function)");
     }
-    const double e_step = swe / sw;
+    const double e_step = sums.swe / sums.sw;
     if (!std::isfinite(e_step)) end_run(s, step + 1, "the energy of the step is not finite");
     st.e_average += average_share * (e_step - st.e_average);
     st.e_trial = st.e_average - std::log(size / target) / (feedback_steps * tau);
@@ -245,7 +273,7 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
       st.series.add(e_step);
       st.population_sum += size;
       st.population_squares += size * size;
-      st.unweighted_sum += e_plain / size;
+      st.unweighted_sum += sums.e_plain / size;
     }
     ++step;
     if (keeper != nullptr) keeper->keep(index, st, step == total);

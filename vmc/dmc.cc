@@ -4,7 +4,9 @@
 #include <gsl/gsl_fit.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstring>
 #include <deque>
 #include <limits>
 #include <stdexcept>
@@ -86,6 +88,68 @@ struct step_sums {
   return k;
 }
 
+// A walker that leaves other than one copy in a step, and the generators of
+// its copies beyond the first.
+struct branching {
+  std::size_t k;
+  int copies;
+  std::array<ecuyer, most_copies - 1> g;
+};
+
+// Replaces the walkers by their copies, in place: walker k's copies in
+// order, every walker one copy but those of `branchings` (in walker order),
+// the first copy with the walker's generator, the later ones with the
+// branching's. The walkers between two branchings move as one block, by the
+// copies gained so far; a block or copy moved left (or not at all) only
+// overwrites walkers to its left that have moved already, when they are
+// moved from left to right, and one moved right only walkers to its right,
+// when they are moved from right to left. Walkers that stay are not copied.
+void branch_in_place(std::vector<diffusion_walker>& walkers, const std::vector<branching>& branchings) {
+  static_assert(std::is_trivially_copyable_v<diffusion_walker>);
+  if (branchings.empty()) return;
+  const std::size_t count = walkers.size();
+  std::ptrdiff_t gained = 0;
+  for (const branching& b : branchings) gained += b.copies - 1;
+  const std::size_t size = count + static_cast<std::size_t>(gained);
+  if (size > count) walkers.resize(size);
+  diffusion_walker* w = walkers.data();
+  const auto move_block = [w](std::size_t from, std::size_t to, std::ptrdiff_t by) {
+    if (to > from) {
+      std::memmove(w + static_cast<std::ptrdiff_t>(from) + by, w + from,
+                   (to - from) * sizeof(diffusion_walker));
+    }
+  };
+  const auto copy_to = [w](const branching& b, int copy, std::size_t at) {
+    if (at != b.k) w[at] = w[b.k];
+    if (copy > 0) w[at].g = b.g[static_cast<std::size_t>(copy - 1)];
+  };
+  // To the left, from left to right.
+  std::ptrdiff_t by = 0;
+  std::size_t from = 0;
+  for (const branching& b : branchings) {
+    if (by < 0) move_block(from, b.k, by);
+    for (int copy = 0; copy < b.copies; ++copy) {
+      const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(b.k) + by + copy;
+      if (at <= static_cast<std::ptrdiff_t>(b.k)) copy_to(b, copy, static_cast<std::size_t>(at));
+    }
+    by += b.copies - 1;
+    from = b.k + 1;
+  }
+  if (by < 0) move_block(from, count, by);
+  // To the right, from right to left.
+  if (by > 0) move_block(from, count, by);
+  for (auto b = branchings.rbegin(); b != branchings.rend(); ++b) {
+    by -= b->copies - 1;
+    for (int copy = b->copies - 1; copy >= 0; --copy) {
+      const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(b->k) + by + copy;
+      if (at > static_cast<std::ptrdiff_t>(b->k)) copy_to(*b, copy, static_cast<std::size_t>(at));
+    }
+    const std::size_t first = b + 1 == branchings.rend() ? 0 : (b + 1)->k + 1;
+    if (by > 0) move_block(first, b->k, by);
+  }
+  if (size < count) walkers.resize(size);
+}
+
 [[noreturn]] void end_run(float s, std::int64_t step, const std::string& what) {
   throw std::runtime_error("s = " + shortest(s) + ": step " + std::to_string(step) + ": " + what);
 }
@@ -165,7 +229,7 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
   // Each walker's cut local energy after its move, and its weight (first the
   // mean of its cut energies before and after the move, less E_T).
   std::vector<double> after, weight;
-  std::vector<diffusion_walker> next;
+  std::vector<branching> branchings;  // of a step, in walker order
   // A copy beyond a walker's first takes the generator of a walker that
   // died, in the order they died, where it stops drawing; only when none is
   // left does it open the next stream of the separation. Every generator is
@@ -173,9 +237,6 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
   // drawn twice, and the streams ever opened are at most the generators held
   // at once: below 3 times the population, 12 W within the band.
   std::deque<ecuyer>& idle = st.idle;
-  // The walkers are copied to the next population in runs, whole runs of
-  // walkers that leave one copy each at once.
-  static_assert(std::is_trivially_copyable_v<diffusion_walker>);
 
   const std::int64_t resumed_at = st.step;
   for (std::int64_t& step = st.step; step < total;) {
@@ -221,43 +282,32 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
     // The sums of the step, the copies of each walker, and the sum of the
     // local energies of the next population, in its order.
     step_sums sums;
-    next.clear();
+    branchings.clear();
     const std::size_t count = walkers.size();
-    std::size_t unmoved = 0;  // walkers[unmoved, k) leave one copy each, not yet in next
     for (std::size_t k = 0; k < count; ++k) {
       int copies = 1;
       k = one_copy_each(weight.data(), after.data(), done.data(), k, count, sums, copies);
       if (copies < 0) end_run(s, step + 1, "a walker's weight is not finite");
       if (k == count) break;
-      next.insert(next.end(), walkers.begin() + static_cast<std::ptrdiff_t>(unmoved),
-                  walkers.begin() + static_cast<std::ptrdiff_t>(k));
-      unmoved = k + 1;
-      if (copies == 0) {
-        idle.push_back(walkers[k].g);
-        continue;
-      }
+      branching b{k, copies, {}};
+      if (copies == 0) idle.push_back(walkers[k].g);
       const double e = static_cast<double>(done[k].eloc_after);
       for (int copy = 0; copy < copies; ++copy) {
         sums.e_plain += e;
-        next.push_back(walkers[k]);
         if (copy == 0) continue;
         if (!idle.empty()) {
-          next.back().g = idle.front();
+          b.g[copy - 1] = idle.front();
           idle.pop_front();
         } else {
           if (st.streams == plan.streams_per_separation) {
             throw std::logic_error("run_dmc: more streams than a population within its band needs");
           }
-          next.back().g = stream(st.streams++);
+          b.g[copy - 1] = stream(st.streams++);
         }
       }
+      branchings.push_back(b);
     }
-    // A step in which every walker leaves one copy leaves the population as
-    // it was.
-    if (unmoved != 0) {
-      next.insert(next.end(), walkers.begin() + static_cast<std::ptrdiff_t>(unmoved), walkers.end());
-      walkers.swap(next);
-    }
+    branch_in_place(walkers, branchings);
     const double size = static_cast<double>(walkers.size());
     if (size < lowest_population * target || size > highest_population * target) {
       end_run(s, step + 1,

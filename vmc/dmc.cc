@@ -64,10 +64,6 @@ struct step_sums {
   double sw = sums.sw, swe = sums.swe, e_plain = sums.e_plain;
   for (; k < n; ++k) {
     const double w = weight[k];
-    if (!std::isfinite(w)) {
-      copies = -1;
-      break;
-    }
     // The step's weight multiplies the local energy where the walker now
     // stands: after branching the walkers are distributed as f = psi_T phi,
     // the move and its weight carry f at one step to f at the next, so the
@@ -78,10 +74,12 @@ struct step_sums {
     // tau = 0.01 /eV.
     sw += w;
     swe += w * after[k];
-    // w + u is finite and not negative: the conversion is the floor.
+    // One copy for 1 <= w + u < 2, never for a weight that is not finite.
     const double copies_up = w + done[k].branch;
-    copies = static_cast<int>(copies_up < most_copies ? copies_up : most_copies);
-    if (copies != 1) break;
+    if (!(copies_up >= 1 && copies_up < 2)) {
+      copies = std::isfinite(w) ? static_cast<int>(std::floor(std::fmin(copies_up, most_copies))) : -1;
+      break;
+    }
     e_plain += static_cast<double>(done[k].eloc_after);
   }
   sums = {sw, swe, e_plain};

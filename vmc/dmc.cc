@@ -4,10 +4,13 @@
 #include <gsl/gsl_fit.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstring>
 #include <deque>
 #include <limits>
 #include <stdexcept>
+#include <type_traits>
 
 #include "lanes/diffusion_lanes.h"
 #include "lanes/lane_walk.h"
@@ -41,6 +44,108 @@ constexpr double highest_population = 4.0;         // of the target: above it th
 // the rarest local energies of a sound trial function.
 double cut_local_energy(double eloc, double e_best, double e_cut) {
   return e_best + std::clamp(eloc - e_best, -e_cut, e_cut);
+}
+
+// A step's sums over its walkers in walker order: of the weights, of the
+// weighted cut local energies, and of the local energies of the walkers'
+// copies.
+struct step_sums {
+  double sw = 0, swe = 0, e_plain = 0;
+};
+
+// Adds walkers k, k + 1, ... to the sums while each leaves one copy, and
+// returns the first that does not, or n, its weight already added (but not
+// its copies' energies) and its copies floor(min(w + u, 3)) in `copies`
+// (-1 when its weight is not finite). Kept apart from the branching, which
+// calls out, so that the sums stay in registers.
+[[gnu::noinline]] std::size_t one_copy_each(const double* weight, const double* after,
+                                            const diffusion_move* done, std::size_t k,
+                                            std::size_t n, step_sums& sums, int& copies) {
+  double sw = sums.sw, swe = sums.swe, e_plain = sums.e_plain;
+  for (; k < n; ++k) {
+    const double w = weight[k];
+    // The step's weight multiplies the local energy where the walker now
+    // stands: after branching the walkers are distributed as f = psi_T phi,
+    // the move and its weight carry f at one step to f at the next, so the
+    // weighted walkers after the move are again a sample of f. The energy
+    // before the move, weighted by the move's own weight, would count the
+    // configurations of low local energy once more: a bias of about
+    // -tau Var(E_L), a third of an eV for the classic trial function at
+    // tau = 0.01 /eV.
+    sw += w;
+    swe += w * after[k];
+    // One copy for 1 <= w + u < 2, never for a weight that is not finite.
+    const double copies_up = w + done[k].branch;
+    if (!(copies_up >= 1 && copies_up < 2)) {
+      copies = std::isfinite(w) ? static_cast<int>(std::floor(std::fmin(copies_up, most_copies))) : -1;
+      break;
+    }
+    e_plain += static_cast<double>(done[k].eloc_after);
+  }
+  sums = {sw, swe, e_plain};
+  return k;
+}
+
+// A walker that leaves other than one copy in a step, and the generators of
+// its copies beyond the first.
+struct branching {
+  std::size_t k;
+  int copies;
+  std::array<ecuyer, most_copies - 1> g;
+};
+
+// Replaces the walkers by their copies, in place: walker k's copies in
+// order, every walker one copy but those of `branchings` (in walker order),
+// the first copy with the walker's generator, the later ones with the
+// branching's. The walkers between two branchings move as one block, by the
+// copies gained so far; a block or copy moved left (or not at all) only
+// overwrites walkers to its left that have moved already, when they are
+// moved from left to right, and one moved right only walkers to its right,
+// when they are moved from right to left. Walkers that stay are not copied.
+void branch_in_place(std::vector<diffusion_walker>& walkers, const std::vector<branching>& branchings) {
+  static_assert(std::is_trivially_copyable_v<diffusion_walker>);
+  if (branchings.empty()) return;
+  const std::size_t count = walkers.size();
+  std::ptrdiff_t gained = 0;
+  for (const branching& b : branchings) gained += b.copies - 1;
+  const std::size_t size = count + static_cast<std::size_t>(gained);
+  if (size > count) walkers.resize(size);
+  diffusion_walker* w = walkers.data();
+  const auto move_block = [w](std::size_t from, std::size_t to, std::ptrdiff_t by) {
+    if (to > from) {
+      std::memmove(w + static_cast<std::ptrdiff_t>(from) + by, w + from,
+                   (to - from) * sizeof(diffusion_walker));
+    }
+  };
+  const auto copy_to = [w](const branching& b, int copy, std::size_t at) {
+    if (at != b.k) w[at] = w[b.k];
+    if (copy > 0) w[at].g = b.g[static_cast<std::size_t>(copy - 1)];
+  };
+  // To the left, from left to right.
+  std::ptrdiff_t by = 0;
+  std::size_t from = 0;
+  for (const branching& b : branchings) {
+    if (by < 0) move_block(from, b.k, by);
+    for (int copy = 0; copy < b.copies; ++copy) {
+      const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(b.k) + by + copy;
+      if (at <= static_cast<std::ptrdiff_t>(b.k)) copy_to(b, copy, static_cast<std::size_t>(at));
+    }
+    by += b.copies - 1;
+    from = b.k + 1;
+  }
+  if (by < 0) move_block(from, count, by);
+  // To the right, from right to left.
+  if (by > 0) move_block(from, count, by);
+  for (auto b = branchings.rbegin(); b != branchings.rend(); ++b) {
+    by -= b->copies - 1;
+    for (int copy = b->copies - 1; copy >= 0; --copy) {
+      const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(b->k) + by + copy;
+      if (at > static_cast<std::ptrdiff_t>(b->k)) copy_to(*b, copy, static_cast<std::size_t>(at));
+    }
+    const std::size_t first = b + 1 == branchings.rend() ? 0 : (b + 1)->k + 1;
+    if (by > 0) move_block(first, b->k, by);
+  }
+  if (size < count) walkers.resize(size);
 }
 
 [[noreturn]] void end_run(float s, std::int64_t step, const std::string& what) {
@@ -119,8 +224,10 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
   const double target = static_cast<double>(settings.walkers);
   std::vector<diffusion_walker>& walkers = st.walkers;
   std::vector<diffusion_move> done;
-  std::vector<double> after, weight;  // each walker's cut local energy after its move, and weight
-  std::vector<diffusion_walker> next;
+  // Each walker's cut local energy after its move, and its weight (first the
+  // mean of its cut energies before and after the move, less E_T).
+  std::vector<double> after, weight;
+  std::vector<branching> branchings;  // of a step, in walker order
   // A copy beyond a walker's first takes the generator of a walker that
   // died, in the order they died, where it stops drawing; only when none is
   // left does it open the next stream of the separation. Every generator is
@@ -137,67 +244,68 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
     }
     const std::int64_t n = static_cast<std::int64_t>(walkers.size());
     done.resize(walkers.size());
+    after.resize(walkers.size());
+    weight.resize(walkers.size());
     // The walkers move in groups of lane_width, in vector lanes, each to the
-    // bit as diffusion_step would move it alone. A step of a small population
-    // is too short to share: threads would wait on each other longer than
-    // they walk (and far longer on a busy machine).
+    // bit as diffusion_step would move it alone; each group's acceptances and
+    // cut local energies are taken while it is at hand. A step of a small
+    // population is too short to share: threads would wait on each other
+    // longer than they walk (and far longer on a busy machine).
     const auto width = static_cast<std::int64_t>(lane_width);
     const std::int64_t groups = (n + width - 1) / width;
-#pragma omp parallel for schedule(static) if (n >= 1000)
+    const double e_average = st.e_average, e_trial = st.e_trial;
+    std::int64_t accepted = 0;
+#pragma omp parallel for schedule(static) reduction(+ : accepted) if (n >= 1000)
     for (std::int64_t j = 0; j < groups; ++j) {
       const auto first = static_cast<std::size_t>(j * width);
-      diffusion_step_lanes(walkers.data() + first,
-                           static_cast<std::size_t>(std::min(width, n - j * width)), t, tau,
-                           done.data() + first);
+      const auto count = static_cast<std::size_t>(std::min(width, n - j * width));
+      diffusion_step_lanes(walkers.data() + first, count, t, tau, done.data() + first);
+      for (std::size_t k = first; k < first + count; ++k) {
+        const diffusion_move& m = done[k];
+        accepted += m.accepted;
+        const double before = cut_local_energy(m.eloc_before, e_average, e_cut);
+        after[k] = cut_local_energy(m.eloc_after, e_average, e_cut);
+        weight[k] = 0.5 * (before + after[k]) - e_trial;
+      }
     }
     // Everything from here on runs in walker order.
-    for (const diffusion_move& m : done) st.accepted += m.accepted;
+    st.accepted += accepted;
     st.moves += n;
     const double tau_eff = tau * static_cast<double>(st.accepted) / static_cast<double>(st.moves);
     // Each walker's weight, exp(-tau_eff ((S + S')/2 - E_T)), the
     // exponentials in vector lanes (exact_exp, the same to the bit on every
     // target).
-    after.resize(walkers.size());
-    weight.resize(walkers.size());
-    for (std::size_t k = 0; k < walkers.size(); ++k) {
-      const double before = cut_local_energy(done[k].eloc_before, st.e_average, e_cut);
-      after[k] = cut_local_energy(done[k].eloc_after, st.e_average, e_cut);
-      weight[k] = -tau_eff * (0.5 * (before + after[k]) - st.e_trial);
-    }
+    for (double& x : weight) x = -tau_eff * x;
     exact_exp_lanes(weight.data(), weight.data(), weight.size());
-    double sw = 0, swe = 0;
-    next.clear();
-    for (std::size_t k = 0; k < walkers.size(); ++k) {
-      const double w = weight[k];
-      if (!std::isfinite(w)) end_run(s, step + 1, "a walker's weight is not finite");
-      // The step's weight multiplies the local energy where the walker now
-      // stands: after branching the walkers are distributed as f = psi_T phi,
-      // the move and its weight carry f at one step to f at the next, so the
-      // weighted walkers after the move are again a sample of f. The energy
-      // before the move, weighted by the move's own weight, would count the
-      // configurations of low local energy once more: a bias of about
-      // -tau Var(E_L), a third of an eV for the classic trial function at
-      // tau = 0.01 /eV.
-      sw += w;
-      swe += w * after[k];
-      const int copies = static_cast<int>(
-          std::floor(std::fmin(w + done[k].branch, static_cast<double>(most_copies))));
+    // The sums of the step, the copies of each walker, and the sum of the
+    // local energies of the next population, in its order.
+    step_sums sums;
+    branchings.clear();
+    const std::size_t count = walkers.size();
+    for (std::size_t k = 0; k < count; ++k) {
+      int copies = 1;
+      k = one_copy_each(weight.data(), after.data(), done.data(), k, count, sums, copies);
+      if (copies < 0) end_run(s, step + 1, "a walker's weight is not finite");
+      if (k == count) break;
+      branching b{k, copies, {}};
       if (copies == 0) idle.push_back(walkers[k].g);
+      const double e = static_cast<double>(done[k].eloc_after);
       for (int copy = 0; copy < copies; ++copy) {
-        next.push_back(walkers[k]);
+        sums.e_plain += e;
         if (copy == 0) continue;
         if (!idle.empty()) {
-          next.back().g = idle.front();
+          b.g[copy - 1] = idle.front();
           idle.pop_front();
         } else {
           if (st.streams == plan.streams_per_separation) {
             throw std::logic_error("run_dmc: more streams than a population within its band needs");
           }
-          next.back().g = stream(st.streams++);
+          b.g[copy - 1] = stream(st.streams++);
         }
       }
+      branchings.push_back(b);
     }
-    walkers.swap(next);
+    branch_in_place(walkers, branchings);
     const double size = static_cast<double>(walkers.size());
     if (size < lowest_population * target || size > highest_population * target) {
       end_run(s, step + 1,
@@ -205,7 +313,7 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
                " walkers left its band of a quarter to four times its target of " +
                std::to_string(settings.walkers) + " (try a smaller --time-step or a better trial function)");
     }
-    const double e_step = swe / sw;
+    const double e_step = sums.swe / sums.sw;
     if (!std::isfinite(e_step)) end_run(s, step + 1, "the energy of the step is not finite");
     st.e_average += average_share * (e_step - st.e_average);
     st.e_trial = st.e_average - std::log(size / target) / (feedback_steps * tau);
@@ -213,9 +321,7 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
       st.series.add(e_step);
       st.population_sum += size;
       st.population_squares += size * size;
-      double e_plain = 0;
-      for (const diffusion_walker& w : walkers) e_plain += static_cast<double>(w.eloc);
-      st.unweighted_sum += e_plain / size;
+      st.unweighted_sum += sums.e_plain / size;
     }
     ++step;
     if (keeper != nullptr) keeper->keep(index, st, step == total);

@@ -23,6 +23,39 @@ namespace {
 // Near the optimum of the covalent-ionic trial function at 0.74 A.
 const trial_parameters optimised_074{1.1, 0.59, 0.424};
 
+// The branching in place lays out the same population as copying walker
+// after walker into a new list: over 20000 random populations of 1 to 40
+// walkers, each walker leaving 0 to 3 copies (runs of deaths and births,
+// first and last walkers included), every walker and generator in place.
+TEST(Branching, InPlaceIsCopyingWalkerAfterWalker) {
+  std::mt19937 random(17);
+  for (int trial = 0; trial < 20000; ++trial) {
+    const auto count = std::uniform_int_distribution<std::size_t>(1, 40)(random);
+    const int lone = std::uniform_int_distribution<int>(0, 3)(random);  // how often one copy
+    std::vector<diffusion_walker> walkers(count), expected;
+    std::vector<branching> branchings;
+    std::int32_t id = 0;
+    for (std::size_t k = 0; k < count; ++k) {
+      walkers[k].eloc = static_cast<float>(k);
+      walkers[k].g = {++id, 0};
+      int copies = std::uniform_int_distribution<int>(-lone, most_copies)(random);
+      if (copies < 0) copies = 1;
+      branching b{k, copies, {}};
+      for (int copy = 0; copy < copies; ++copy) {
+        expected.push_back(walkers[k]);
+        if (copy > 0) expected.back().g = b.g[static_cast<std::size_t>(copy - 1)] = {++id, 1};
+      }
+      if (copies != 1) branchings.push_back(b);
+    }
+    branch_in_place(walkers, branchings);
+    ASSERT_EQ(walkers.size(), expected.size()) << "trial " << trial;
+    for (std::size_t i = 0; i < walkers.size(); ++i) {
+      ASSERT_EQ(walkers[i].eloc, expected[i].eloc) << "trial " << trial << ", walker " << i;
+      ASSERT_EQ(walkers[i].g.ix1, expected[i].g.ix1) << "trial " << trial << ", walker " << i;
+    }
+  }
+}
+
 dmc_settings short_run(float s, const trial_parameters& p, std::int64_t walkers,
                        std::int64_t steps) {
   dmc_settings settings;

@@ -27,7 +27,6 @@
 namespace vmc {
 namespace {
 
-constexpr int most_copies = 3;                     // a walker's copies in one step at the most
 constexpr double feedback_steps = 50;              // population control: steps to correct ln(N/N0)
 constexpr double average_share = 0.01;             // running average of E: weight of a new step
 constexpr double lowest_population = 0.25;         // of the target: below it the run ends
@@ -86,22 +85,8 @@ struct step_sums {
   return k;
 }
 
-// A walker that leaves other than one copy in a step, and the generators of
-// its copies beyond the first.
-struct branching {
-  std::size_t k;
-  int copies;
-  std::array<ecuyer, most_copies - 1> g;
-};
+}  // namespace
 
-// Replaces the walkers by their copies, in place: walker k's copies in
-// order, every walker one copy but those of `branchings` (in walker order),
-// the first copy with the walker's generator, the later ones with the
-// branching's. The walkers between two branchings move as one block, by the
-// copies gained so far; a block or copy moved left (or not at all) only
-// overwrites walkers to its left that have moved already, when they are
-// moved from left to right, and one moved right only walkers to its right,
-// when they are moved from right to left. Walkers that stay are not copied.
 void branch_in_place(std::vector<diffusion_walker>& walkers, const std::vector<branching>& branchings) {
   static_assert(std::is_trivially_copyable_v<diffusion_walker>);
   if (branchings.empty()) return;
@@ -147,6 +132,8 @@ void branch_in_place(std::vector<diffusion_walker>& walkers, const std::vector<b
   }
   if (size < count) walkers.resize(size);
 }
+
+namespace {
 
 [[noreturn]] void end_run(float s, std::int64_t step, const std::string& what) {
   throw std::runtime_error("s = " + shortest(s) + ": step " + std::to_string(step) + ": " + what);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -115,6 +116,27 @@ struct dmc_state {
   blocking series;
   double population_sum = 0, population_squares = 0, unweighted_sum = 0;
 };
+
+// A walker's copies in one step at the most.
+inline constexpr int most_copies = 3;
+
+// A walker that leaves other than one copy in a step, and the generators of
+// its copies beyond the first.
+struct branching {
+  std::size_t k;
+  int copies;
+  std::array<ecuyer, most_copies - 1> g;
+};
+
+// Replaces the walkers by their copies, in place: walker k's copies in
+// order, every walker one copy but those of `branchings` (in walker order),
+// the first copy with the walker's generator, the later ones with the
+// branching's. The walkers between two branchings move as one block, by the
+// copies gained so far; a block or copy moved left (or not at all) only
+// overwrites walkers to its left that have moved already, when they are
+// moved from left to right, and one moved right only walkers to its right,
+// when they are moved from right to left. Walkers that stay are not copied.
+void branch_in_place(std::vector<diffusion_walker>& walkers, const std::vector<branching>& branchings);
 
 // What keeps a dmc run's states for a checkpoint: find gives the state a
 // separation was left in; keep is handed the state after every step (and

@@ -551,8 +551,12 @@ bool dmc_checkpoint::find(std::size_t index, dmc_state& st) {
   return true;
 }
 
+bool dmc_checkpoint::due(bool done) const {
+  return done || (every_.count() != 0 && std::chrono::steady_clock::now() - last_ >= every_);
+}
+
 void dmc_checkpoint::keep(std::size_t index, const dmc_state& st, bool done) {
-  if (!done && (every_.count() == 0 || std::chrono::steady_clock::now() - last_ < every_)) return;
+  if (!due(done)) return;
   states_[index] = st;
   write();
 }

@@ -202,6 +202,7 @@ class dmc_checkpoint final : public dmc_keeper {
                  const dmc_settings& settings, const checkpoint_source& source = {});
   bool find(std::size_t index, dmc_state& st) override;
   void keep(std::size_t index, const dmc_state& st, bool done) override;
+  bool due(bool done) const override;
   void stopped(std::size_t index, const dmc_state& st) override;
   bool resumed() const { return resumed_; }
   // The steps the checkpoint held when the run started, over every separation.

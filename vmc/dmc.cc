@@ -8,9 +8,12 @@
 #include <cmath>
 #include <cstring>
 #include <deque>
+#include <exception>
 #include <limits>
 #include <stdexcept>
 #include <type_traits>
+
+#include <omp.h>
 
 #include "lanes/diffusion_lanes.h"
 #include "lanes/lane_walk.h"
@@ -135,6 +138,105 @@ void branch_in_place(std::vector<diffusion_walker>& walkers, const std::vector<b
 
 namespace {
 
+// A thread's part of the population: a run of consecutive walkers, with its
+// own moves, weights and branchings; the parts one after the other are the
+// population in walker order. Which part a walker is in never changes its
+// numbers, nor the order of any sum.
+struct alignas(64) walker_part {
+  std::vector<diffusion_walker> walkers;
+  std::vector<diffusion_move> done;
+  // Each walker's cut local energy after its move, and its weight (first the
+  // mean of its cut energies before and after the move, less E_T).
+  std::vector<double> after, weight;
+  std::vector<branching> branchings;  // of a step, in walker order
+  std::int64_t accepted = 0;
+};
+
+// The parts of a population of `target` walkers: one per thread, but a step
+// of fewer than 500 walkers a thread is too short to share (threads would
+// wait on each other longer than they walk, and far longer on a busy
+// machine), and none inside a parallel region.
+std::size_t parts_for(std::int64_t target) {
+  const std::int64_t threads = omp_in_parallel() ? 1 : omp_get_max_threads();
+  return static_cast<std::size_t>(std::clamp<std::int64_t>(target / 500, 1, threads));
+}
+
+// Where part q of n walkers in p parts begins: the even shares, in whole
+// groups of lanes.
+std::size_t part_begin(std::size_t q, std::size_t p, std::size_t n) {
+  if (q == p) return n;
+  return std::min(n, (n * q / p + lane_width / 2) / lane_width * lane_width);
+}
+
+void lay_out(const std::vector<diffusion_walker>& walkers, std::vector<walker_part>& parts) {
+  const std::size_t p = parts.size(), n = walkers.size();
+  for (std::size_t q = 0; q < p; ++q) {
+    parts[q].walkers.assign(walkers.begin() + static_cast<std::ptrdiff_t>(part_begin(q, p, n)),
+                            walkers.begin() + static_cast<std::ptrdiff_t>(part_begin(q + 1, p, n)));
+  }
+}
+
+// Whether a part has strayed from its even share by more than a 32nd of the
+// population (and more than four groups of lanes): the threads' waits for
+// the largest part then cost more than laying the parts out again.
+bool uneven(const std::vector<walker_part>& parts, std::size_t n) {
+  const std::size_t p = parts.size();
+  const std::size_t slack = std::max(n / 32, 4 * lane_width);
+  for (std::size_t q = 0; q < p; ++q) {
+    const std::size_t have = parts[q].walkers.size(), even = part_begin(q + 1, p, n) - part_begin(q, p, n);
+    if (have > even + slack || have + slack < even) return true;
+  }
+  return false;
+}
+
+// Lays the parts out again in even shares, the same walkers in the same
+// order: each thread copies its new part, most of it from its old one.
+void even_out(std::vector<walker_part>& parts, std::vector<std::vector<diffusion_walker>>& spare,
+              std::size_t n) {
+  const std::size_t p = parts.size();
+#pragma omp parallel for schedule(static, 1) num_threads(static_cast<int>(p))
+  for (std::size_t q = 0; q < p; ++q) {
+    const std::size_t begin = part_begin(q, p, n), end = part_begin(q + 1, p, n);
+    std::vector<diffusion_walker>& fresh = spare[q];
+    fresh.clear();
+    std::size_t at = 0;  // where old part r begins
+    for (const walker_part& old : parts) {
+      const std::size_t size = old.walkers.size();
+      const std::size_t from = std::max(begin, at), to = std::min(end, at + size);
+      if (from < to) {
+        fresh.insert(fresh.end(), old.walkers.begin() + static_cast<std::ptrdiff_t>(from - at),
+                     old.walkers.begin() + static_cast<std::ptrdiff_t>(to - at));
+      }
+      at += size;
+    }
+  }
+  for (std::size_t q = 0; q < p; ++q) parts[q].walkers.swap(spare[q]);
+}
+
+// Moves the part's walkers in groups of lane_width, in vector lanes, each to
+// the bit as diffusion_step would move it alone, and takes each group's
+// acceptances and cut local energies while it is at hand.
+void move_part(walker_part& part, const covalent_ionic_trial<float>& t, double tau, double e_average,
+               double e_trial, double e_cut) {
+  const std::size_t n = part.walkers.size();
+  part.done.resize(n);
+  part.after.resize(n);
+  part.weight.resize(n);
+  std::int64_t accepted = 0;
+  for (std::size_t first = 0; first < n; first += lane_width) {
+    const std::size_t count = std::min(lane_width, n - first);
+    diffusion_step_lanes(part.walkers.data() + first, count, t, tau, part.done.data() + first);
+    for (std::size_t k = first; k < first + count; ++k) {
+      const diffusion_move& m = part.done[k];
+      accepted += m.accepted;
+      const double before = cut_local_energy(m.eloc_before, e_average, e_cut);
+      part.after[k] = cut_local_energy(m.eloc_after, e_average, e_cut);
+      part.weight[k] = 0.5 * (before + part.after[k]) - e_trial;
+    }
+  }
+  part.accepted = accepted;
+}
+
 [[noreturn]] void end_run(float s, std::int64_t step, const std::string& what) {
   throw std::runtime_error("s = " + shortest(s) + ": step " + std::to_string(step) + ": " + what);
 }
@@ -209,12 +311,6 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
   row.energy_vmc = st.energy_vmc;
 
   const double target = static_cast<double>(settings.walkers);
-  std::vector<diffusion_walker>& walkers = st.walkers;
-  std::vector<diffusion_move> done;
-  // Each walker's cut local energy after its move, and its weight (first the
-  // mean of its cut energies before and after the move, less E_T).
-  std::vector<double> after, weight;
-  std::vector<branching> branchings;  // of a step, in walker order
   // A copy beyond a walker's first takes the generator of a walker that
   // died, in the order they died, where it stops drawing; only when none is
   // left does it open the next stream of the separation. Every generator is
@@ -222,84 +318,108 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
   // drawn twice, and the streams ever opened are at most the generators held
   // at once: below 3 times the population, 12 W within the band.
   std::deque<ecuyer>& idle = st.idle;
+  std::vector<walker_part> parts(parts_for(settings.walkers));
+  std::vector<std::vector<diffusion_walker>> spare(parts.size());
+  lay_out(st.walkers, parts);
+  const auto population = [&parts] {
+    std::size_t n = 0;
+    for (const walker_part& part : parts) n += part.walkers.size();
+    return n;
+  };
+  // The population in walker order, for the keeper.
+  const auto state = [&]() -> const dmc_state& {
+    st.walkers.clear();
+    for (const walker_part& part : parts) {
+      st.walkers.insert(st.walkers.end(), part.walkers.begin(), part.walkers.end());
+    }
+    return st;
+  };
 
   const std::int64_t resumed_at = st.step;
   for (std::int64_t& step = st.step; step < total;) {
     if (stop_requested(stop)) {
-      if (keeper != nullptr) keeper->stopped(index, st);
+      if (keeper != nullptr) keeper->stopped(index, state());
       throw run_stopped();
     }
-    const std::int64_t n = static_cast<std::int64_t>(walkers.size());
-    done.resize(walkers.size());
-    after.resize(walkers.size());
-    weight.resize(walkers.size());
-    // The walkers move in groups of lane_width, in vector lanes, each to the
-    // bit as diffusion_step would move it alone; each group's acceptances and
-    // cut local energies are taken while it is at hand. A step of a small
-    // population is too short to share: threads would wait on each other
-    // longer than they walk (and far longer on a busy machine).
-    const auto width = static_cast<std::int64_t>(lane_width);
-    const std::int64_t groups = (n + width - 1) / width;
     const double e_average = st.e_average, e_trial = st.e_trial;
-    std::int64_t accepted = 0;
-#pragma omp parallel for schedule(static) reduction(+ : accepted) if (n >= 1000)
-    for (std::int64_t j = 0; j < groups; ++j) {
-      const auto first = static_cast<std::size_t>(j * width);
-      const auto count = static_cast<std::size_t>(std::min(width, n - j * width));
-      diffusion_step_lanes(walkers.data() + first, count, t, tau, done.data() + first);
-      for (std::size_t k = first; k < first + count; ++k) {
-        const diffusion_move& m = done[k];
-        accepted += m.accepted;
-        const double before = cut_local_energy(m.eloc_before, e_average, e_cut);
-        after[k] = cut_local_energy(m.eloc_after, e_average, e_cut);
-        weight[k] = 0.5 * (before + after[k]) - e_trial;
-      }
-    }
-    // Everything from here on runs in walker order.
-    st.accepted += accepted;
-    st.moves += n;
-    const double tau_eff = tau * static_cast<double>(st.accepted) / static_cast<double>(st.moves);
-    // Each walker's weight, exp(-tau_eff ((S + S')/2 - E_T)), the
-    // exponentials in vector lanes (exact_exp, the same to the bit on every
-    // target).
-    for (double& x : weight) x = -tau_eff * x;
-    exact_exp_lanes(weight.data(), weight.data(), weight.size());
-    // The sums of the step, the copies of each walker, and the sum of the
-    // local energies of the next population, in its order.
     step_sums sums;
-    branchings.clear();
-    const std::size_t count = walkers.size();
-    for (std::size_t k = 0; k < count; ++k) {
-      int copies = 1;
-      k = one_copy_each(weight.data(), after.data(), done.data(), k, count, sums, copies);
-      if (copies < 0) end_run(s, step + 1, "a walker's weight is not finite");
-      if (k == count) break;
-      branching b{k, copies, {}};
-      if (copies == 0) idle.push_back(walkers[k].g);
-      const double e = static_cast<double>(done[k].eloc_after);
-      for (int copy = 0; copy < copies; ++copy) {
-        sums.e_plain += e;
-        if (copy == 0) continue;
-        if (!idle.empty()) {
-          b.g[copy - 1] = idle.front();
-          idle.pop_front();
-        } else {
-          if (st.streams == plan.streams_per_separation) {
-            throw std::logic_error("run_dmc: more streams than a population within its band needs");
-          }
-          b.g[copy - 1] = stream(st.streams++);
+    std::exception_ptr failure;
+    // Each thread moves, weighs and branches its own part, so that a walker
+    // stays in the cache of the core that moves it; only the sums and the
+    // generators of the copies pass from part to part, in walker order.
+    const auto team = static_cast<int>(parts.size());
+#pragma omp parallel num_threads(team) if (team > 1)
+    {
+#pragma omp for schedule(static, 1)
+      for (std::size_t q = 0; q < parts.size(); ++q) move_part(parts[q], t, tau, e_average, e_trial, e_cut);
+#pragma omp single
+      {
+        for (const walker_part& part : parts) {
+          st.accepted += part.accepted;
+          st.moves += static_cast<std::int64_t>(part.walkers.size());
         }
       }
-      branchings.push_back(b);
+      const double tau_eff = tau * static_cast<double>(st.accepted) / static_cast<double>(st.moves);
+#pragma omp for ordered schedule(static, 1)
+      for (std::size_t q = 0; q < parts.size(); ++q) {
+        walker_part& part = parts[q];
+        // Each walker's weight, exp(-tau_eff ((S + S')/2 - E_T)), the
+        // exponentials in vector lanes (exact_exp, the same to the bit on
+        // every target).
+        for (double& x : part.weight) x = -tau_eff * x;
+        exact_exp_lanes(part.weight.data(), part.weight.data(), part.weight.size());
+        bool branched = false;
+#pragma omp ordered
+        {
+          if (!failure) {
+            try {
+              // The sums of the step, the copies of each walker, and the sum
+              // of the local energies of the next population, in its order.
+              part.branchings.clear();
+              const std::size_t count = part.walkers.size();
+              for (std::size_t k = 0; k < count; ++k) {
+                int copies = 1;
+                k = one_copy_each(part.weight.data(), part.after.data(), part.done.data(), k, count,
+                                  sums, copies);
+                if (copies < 0) end_run(s, step + 1, "a walker's weight is not finite");
+                if (k == count) break;
+                branching b{k, copies, {}};
+                if (copies == 0) idle.push_back(part.walkers[k].g);
+                const double e = static_cast<double>(part.done[k].eloc_after);
+                for (int copy = 0; copy < copies; ++copy) {
+                  sums.e_plain += e;
+                  if (copy == 0) continue;
+                  if (!idle.empty()) {
+                    b.g[copy - 1] = idle.front();
+                    idle.pop_front();
+                  } else {
+                    if (st.streams == plan.streams_per_separation) {
+                      throw std::logic_error("run_dmc: more streams than a population within its band needs");
+                    }
+                    b.g[copy - 1] = stream(st.streams++);
+                  }
+                }
+                part.branchings.push_back(b);
+              }
+              branched = true;
+            } catch (...) {
+              failure = std::current_exception();
+            }
+          }
+        }
+        if (branched) branch_in_place(part.walkers, part.branchings);
+      }
     }
-    branch_in_place(walkers, branchings);
-    const double size = static_cast<double>(walkers.size());
+    if (failure) std::rethrow_exception(failure);
+    const std::size_t n = population();
+    const double size = static_cast<double>(n);
     if (size < lowest_population * target || size > highest_population * target) {
       end_run(s, step + 1,
-           "the population of " + std::to_string(walkers.size()) +
+           "the population of " + std::to_string(n) +
                " walkers left its band of a quarter to four times its target of " +
                std::to_string(settings.walkers) + " (try a smaller --time-step or a better trial function)");
     }
+    if (uneven(parts, n)) even_out(parts, spare, n);
     const double e_step = sums.swe / sums.sw;
     if (!std::isfinite(e_step)) end_run(s, step + 1, "the energy of the step is not finite");
     st.e_average += average_share * (e_step - st.e_average);
@@ -311,7 +431,7 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
       st.unweighted_sum += sums.e_plain / size;
     }
     ++step;
-    if (keeper != nullptr) keeper->keep(index, st, step == total);
+    if (keeper != nullptr && keeper->due(step == total)) keeper->keep(index, state(), step == total);
     if (progress && (step % 1000 == 0 || step == total)) progress(step, total);
   }
   if (keeper != nullptr && resumed_at == total) keeper->keep(index, st, true);

@@ -146,6 +146,9 @@ class dmc_keeper {
   virtual ~dmc_keeper() = default;
   virtual bool find(std::size_t index, dmc_state& st) = 0;
   virtual void keep(std::size_t index, const dmc_state& st, bool done) = 0;
+  // Whether keep would take the state now (the run lays its population out
+  // in walker order only for it).
+  virtual bool due(bool /*done*/) const { return true; }
   virtual void stopped(std::size_t index, const dmc_state& st) = 0;
 };
 

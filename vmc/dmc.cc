@@ -150,6 +150,8 @@ struct alignas(64) walker_part {
   std::vector<double> after, weight;
   std::vector<branching> branchings;  // of a step, in walker order
   std::int64_t accepted = 0;
+  double seconds = 0;  // the last step's move
+  double pace = 0;     // walkers moved a second, 0 before the first step
 };
 
 // The parts of a population of `target` walkers: one per thread, but a step
@@ -161,48 +163,51 @@ std::size_t parts_for(std::int64_t target) {
   return static_cast<std::size_t>(std::clamp<std::int64_t>(target / 500, 1, threads));
 }
 
-// Where part q of n walkers in p parts begins: the even shares, in whole
-// groups of lanes.
-std::size_t part_begin(std::size_t q, std::size_t p, std::size_t n) {
-  if (q == p) return n;
-  return std::min(n, (n * q / p + lane_width / 2) / lane_width * lane_width);
-}
-
-void lay_out(const std::vector<diffusion_walker>& walkers, std::vector<walker_part>& parts) {
-  const std::size_t p = parts.size(), n = walkers.size();
-  for (std::size_t q = 0; q < p; ++q) {
-    parts[q].walkers.assign(walkers.begin() + static_cast<std::ptrdiff_t>(part_begin(q, p, n)),
-                            walkers.begin() + static_cast<std::ptrdiff_t>(part_begin(q + 1, p, n)));
+// Where each part begins, and n where the last ends: each part's share of
+// the n walkers in proportion to its thread's pace (walkers a second; the
+// same for all before any is measured), in whole groups of lanes. Cores of
+// one machine need not be equally fast (a laptop's, or one shared with other
+// work), and the step waits for its slowest part.
+std::vector<std::size_t> part_bounds(const std::vector<walker_part>& parts, std::size_t n) {
+  bool measured = true;
+  for (const walker_part& part : parts) measured = measured && part.pace > 0;
+  const auto pace = [measured](const walker_part& part) { return measured ? part.pace : 1.0; };
+  double all = 0;
+  for (const walker_part& part : parts) all += pace(part);
+  std::vector<std::size_t> bounds{0};
+  double before = 0;
+  for (std::size_t q = 0; q + 1 < parts.size(); ++q) {
+    before += pace(parts[q]);
+    const auto share = static_cast<std::size_t>(static_cast<double>(n) * before / all);
+    bounds.push_back(std::clamp((share + lane_width / 2) / lane_width * lane_width, bounds.back(), n));
   }
+  bounds.push_back(n);
+  return bounds;
 }
 
-// Whether a part has strayed from its even share by more than a 32nd of the
-// population (and more than four groups of lanes): the threads' waits for
-// the largest part then cost more than laying the parts out again.
-bool uneven(const std::vector<walker_part>& parts, std::size_t n) {
-  const std::size_t p = parts.size();
-  const std::size_t slack = std::max(n / 32, 4 * lane_width);
-  for (std::size_t q = 0; q < p; ++q) {
-    const std::size_t have = parts[q].walkers.size(), even = part_begin(q + 1, p, n) - part_begin(q, p, n);
-    if (have > even + slack || have + slack < even) return true;
-  }
-  return false;
+// A part's pace after a step of `walkers` walkers in `seconds`: a running
+// mean over about a hundred steps, each step's pace held within half and
+// twice the mean so that a thread the system set aside for a while does not
+// throw the shares.
+void measure_pace(walker_part& part, std::size_t walkers, double seconds) {
+  if (walkers == 0 || !(seconds > 0)) return;
+  const double pace = static_cast<double>(walkers) / seconds;
+  part.pace = part.pace == 0 ? pace : part.pace + 0.01 * (std::clamp(pace, 0.5 * part.pace, 2 * part.pace) - part.pace);
 }
 
-// Lays the parts out again in even shares, the same walkers in the same
-// order: each thread copies its new part, most of it from its old one.
-void even_out(std::vector<walker_part>& parts, std::vector<std::vector<diffusion_walker>>& spare,
-              std::size_t n) {
+// The parts as the bounds say, walker order kept. Each thread copies its
+// new part, most of it from its old one; `spare` holds the copies' room.
+void lay_out(std::vector<walker_part>& parts, const std::vector<std::size_t>& bounds,
+             std::vector<std::vector<diffusion_walker>>& spare) {
   const std::size_t p = parts.size();
-#pragma omp parallel for schedule(static, 1) num_threads(static_cast<int>(p))
+#pragma omp parallel for schedule(static, 1) num_threads(static_cast<int>(p)) if (p > 1)
   for (std::size_t q = 0; q < p; ++q) {
-    const std::size_t begin = part_begin(q, p, n), end = part_begin(q + 1, p, n);
     std::vector<diffusion_walker>& fresh = spare[q];
     fresh.clear();
     std::size_t at = 0;  // where old part r begins
     for (const walker_part& old : parts) {
       const std::size_t size = old.walkers.size();
-      const std::size_t from = std::max(begin, at), to = std::min(end, at + size);
+      const std::size_t from = std::max(bounds[q], at), to = std::min(bounds[q + 1], at + size);
       if (from < to) {
         fresh.insert(fresh.end(), old.walkers.begin() + static_cast<std::ptrdiff_t>(from - at),
                      old.walkers.begin() + static_cast<std::ptrdiff_t>(to - at));
@@ -211,6 +216,18 @@ void even_out(std::vector<walker_part>& parts, std::vector<std::vector<diffusion
     }
   }
   for (std::size_t q = 0; q < p; ++q) parts[q].walkers.swap(spare[q]);
+}
+
+// Whether a part has strayed from its share by more than a 32nd of the
+// population (and more than four groups of lanes): the threads' waits for
+// the largest part then cost more than laying the parts out again.
+bool uneven(const std::vector<walker_part>& parts, const std::vector<std::size_t>& bounds) {
+  const std::size_t n = bounds.back(), slack = std::max(n / 32, 4 * lane_width);
+  for (std::size_t q = 0; q < parts.size(); ++q) {
+    const std::size_t have = parts[q].walkers.size(), share = bounds[q + 1] - bounds[q];
+    if (have > share + slack || have + slack < share) return true;
+  }
+  return false;
 }
 
 // Moves the part's walkers in groups of lane_width, in vector lanes, each to
@@ -235,6 +252,14 @@ void move_part(walker_part& part, const covalent_ionic_trial<float>& t, double t
     }
   }
   part.accepted = accepted;
+}
+
+// move_part, timed.
+void move_part_timed(walker_part& part, const covalent_ionic_trial<float>& t, double tau,
+                     double e_average, double e_trial, double e_cut) {
+  const double start = omp_get_wtime();
+  move_part(part, t, tau, e_average, e_trial, e_cut);
+  part.seconds = omp_get_wtime() - start;
 }
 
 [[noreturn]] void end_run(float s, std::int64_t step, const std::string& what) {
@@ -320,7 +345,8 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
   std::deque<ecuyer>& idle = st.idle;
   std::vector<walker_part> parts(parts_for(settings.walkers));
   std::vector<std::vector<diffusion_walker>> spare(parts.size());
-  lay_out(st.walkers, parts);
+  parts.front().walkers = std::move(st.walkers);
+  lay_out(parts, part_bounds(parts, parts.front().walkers.size()), spare);
   const auto population = [&parts] {
     std::size_t n = 0;
     for (const walker_part& part : parts) n += part.walkers.size();
@@ -351,16 +377,15 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
 #pragma omp parallel num_threads(team) if (team > 1)
     {
 #pragma omp for schedule(static, 1)
-      for (std::size_t q = 0; q < parts.size(); ++q) move_part(parts[q], t, tau, e_average, e_trial, e_cut);
-#pragma omp single
-      {
-        for (const walker_part& part : parts) {
-          st.accepted += part.accepted;
-          st.moves += static_cast<std::int64_t>(part.walkers.size());
-        }
+      for (std::size_t q = 0; q < parts.size(); ++q) move_part_timed(parts[q], t, tau, e_average, e_trial, e_cut);
+      // Every thread takes the acceptance so far, this step's included.
+      std::int64_t accepted = st.accepted, moves = st.moves;
+      for (const walker_part& part : parts) {
+        accepted += part.accepted;
+        moves += static_cast<std::int64_t>(part.done.size());
       }
-      const double tau_eff = tau * static_cast<double>(st.accepted) / static_cast<double>(st.moves);
-#pragma omp for ordered schedule(static, 1)
+      const double tau_eff = tau * static_cast<double>(accepted) / static_cast<double>(moves);
+#pragma omp for ordered schedule(static, 1) nowait
       for (std::size_t q = 0; q < parts.size(); ++q) {
         walker_part& part = parts[q];
         // Each walker's weight, exp(-tau_eff ((S + S')/2 - E_T)), the
@@ -411,6 +436,11 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
       }
     }
     if (failure) std::rethrow_exception(failure);
+    for (walker_part& part : parts) {
+      st.accepted += part.accepted;
+      st.moves += static_cast<std::int64_t>(part.done.size());
+      measure_pace(part, part.done.size(), part.seconds);
+    }
     const std::size_t n = population();
     const double size = static_cast<double>(n);
     if (size < lowest_population * target || size > highest_population * target) {
@@ -419,7 +449,10 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
                " walkers left its band of a quarter to four times its target of " +
                std::to_string(settings.walkers) + " (try a smaller --time-step or a better trial function)");
     }
-    if (uneven(parts, n)) even_out(parts, spare, n);
+    if (parts.size() > 1) {
+      const std::vector<std::size_t> bounds = part_bounds(parts, n);
+      if (uneven(parts, bounds)) lay_out(parts, bounds, spare);
+    }
     const double e_step = sums.swe / sums.sw;
     if (!std::isfinite(e_step)) end_run(s, step + 1, "the energy of the step is not finite");
     st.e_average += average_share * (e_step - st.e_average);
@@ -434,7 +467,7 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
     if (keeper != nullptr && keeper->due(step == total)) keeper->keep(index, state(), step == total);
     if (progress && (step % 1000 == 0 || step == total)) progress(step, total);
   }
-  if (keeper != nullptr && resumed_at == total) keeper->keep(index, st, true);
+  if (keeper != nullptr && resumed_at == total) keeper->keep(index, state(), true);
   const blocking& series = st.series;
   const std::int64_t accepted = st.accepted, moves = st.moves;
   const double population_sum = st.population_sum, population_squares = st.population_squares,

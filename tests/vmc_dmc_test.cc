@@ -173,6 +173,39 @@ TEST(Dmc, IsTheSameOnOneThreadAndOnTwoOrThreeSharingThePopulation) {
   omp_set_num_threads(omp_get_num_procs());
 }
 
+// A state kept mid-run, its population gathered from the threads' parts in
+// walker order, continues on one thread to the row of the uninterrupted run.
+TEST(Dmc, AStateKeptFromThreadsPartsResumesOnOneThread) {
+  struct keep_at final : dmc_keeper {
+    std::int64_t at;
+    dmc_state kept;
+    bool found = false;
+    explicit keep_at(std::int64_t step) : at(step) {}
+    bool find(std::size_t, dmc_state& st) override {
+      if (kept.step == 0) return false;
+      st = kept;
+      return found = true;
+    }
+    bool due(bool) const override { return kept.step == 0; }
+    void keep(std::size_t, const dmc_state& st, bool) override {
+      if (st.step == at) kept = st;
+    }
+    void stopped(std::size_t, const dmc_state&) override {}
+  } keeper(120);
+  dmc_settings settings = short_run(0.74f, optimised_074, 1500, 250);
+  settings.time_steps = {0.005f};
+  settings.equilibration = 50;
+  settings.vmc_steps = 10000;
+  omp_set_num_threads(2);
+  const std::string whole = tab_separated(dmc_table({run_dmc_keeping(settings, 0, {}, nullptr, &keeper)}));
+  ASSERT_EQ(keeper.kept.step, 120);
+  omp_set_num_threads(1);
+  const std::string resumed = tab_separated(dmc_table({run_dmc_keeping(settings, 0, {}, nullptr, &keeper)}));
+  omp_set_num_threads(omp_get_num_procs());
+  EXPECT_TRUE(keeper.found);
+  EXPECT_EQ(resumed, whole);
+}
+
 // Drift, diffusion and the acceptance test alone, with no weights and no
 // branching, are a Metropolis walk of psi_T^2 with another proposal, so at
 // any time step they sample psi_T^2 exactly. At the largest time step

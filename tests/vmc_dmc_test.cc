@@ -197,10 +197,13 @@ TEST(Dmc, AStateKeptFromThreadsPartsResumesOnOneThread) {
   settings.equilibration = 50;
   settings.vmc_steps = 10000;
   omp_set_num_threads(2);
-  const std::string whole = tab_separated(dmc_table({run_dmc_keeping(settings, 0, {}, nullptr, &keeper)}));
+  const auto table_text = [&] {
+    return tab_separated(dmc_table({run_dmc_keeping(settings, 0, {}, nullptr, &keeper)}));
+  };
+  const std::string whole = table_text();
   ASSERT_EQ(keeper.kept.step, 120);
   omp_set_num_threads(1);
-  const std::string resumed = tab_separated(dmc_table({run_dmc_keeping(settings, 0, {}, nullptr, &keeper)}));
+  const std::string resumed = table_text();
   omp_set_num_threads(omp_get_num_procs());
   EXPECT_TRUE(keeper.found);
   EXPECT_EQ(resumed, whole);

@@ -179,7 +179,8 @@ std::vector<std::size_t> part_bounds(const std::vector<walker_part>& parts, std:
   for (std::size_t q = 0; q + 1 < parts.size(); ++q) {
     before += pace(parts[q]);
     const auto share = static_cast<std::size_t>(static_cast<double>(n) * before / all);
-    bounds.push_back(std::clamp((share + lane_width / 2) / lane_width * lane_width, bounds.back(), n));
+    const std::size_t whole_groups = (share + lane_width / 2) / lane_width * lane_width;
+    bounds.push_back(std::clamp(whole_groups, bounds.back(), n));
   }
   bounds.push_back(n);
   return bounds;
@@ -192,7 +193,11 @@ std::vector<std::size_t> part_bounds(const std::vector<walker_part>& parts, std:
 void measure_pace(walker_part& part, std::size_t walkers, double seconds) {
   if (walkers == 0 || !(seconds > 0)) return;
   const double pace = static_cast<double>(walkers) / seconds;
-  part.pace = part.pace == 0 ? pace : part.pace + 0.01 * (std::clamp(pace, 0.5 * part.pace, 2 * part.pace) - part.pace);
+  if (part.pace == 0) {
+    part.pace = pace;
+  } else {
+    part.pace += 0.01 * (std::clamp(pace, 0.5 * part.pace, 2 * part.pace) - part.pace);
+  }
 }
 
 // The parts as the bounds say, walker order kept. Each thread copies its
@@ -377,7 +382,9 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
 #pragma omp parallel num_threads(team) if (team > 1)
     {
 #pragma omp for schedule(static, 1)
-      for (std::size_t q = 0; q < parts.size(); ++q) move_part_timed(parts[q], t, tau, e_average, e_trial, e_cut);
+      for (std::size_t q = 0; q < parts.size(); ++q) {
+        move_part_timed(parts[q], t, tau, e_average, e_trial, e_cut);
+      }
       // Every thread takes the acceptance so far, this step's included.
       std::int64_t accepted = st.accepted, moves = st.moves;
       for (const walker_part& part : parts) {
@@ -419,7 +426,8 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
                     idle.pop_front();
                   } else {
                     if (st.streams == plan.streams_per_separation) {
-                      throw std::logic_error("run_dmc: more streams than a population within its band needs");
+                      throw std::logic_error(
+                          "run_dmc: more streams than a population within its band needs");
                     }
                     b.g[copy - 1] = stream(st.streams++);
                   }
@@ -464,7 +472,9 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
       st.unweighted_sum += sums.e_plain / size;
     }
     ++step;
-    if (keeper != nullptr && keeper->due(step == total)) keeper->keep(index, state(), step == total);
+    if (keeper != nullptr && keeper->due(step == total)) {
+      keeper->keep(index, state(), step == total);
+    }
     if (progress && (step % 1000 == 0 || step == total)) progress(step, total);
   }
   if (keeper != nullptr && resumed_at == total) keeper->keep(index, state(), true);

@@ -135,8 +135,8 @@ HWY_INLINE void test(group& g, std::size_t base, D hbm_tau) {
   const auto sound =
       hn::And(hn::Gt(psi.v, hn::Zero(dd)), hn::Lt(hn::Abs(eloc.v), hn::Set(dd, HUGE_VAL)));
   // The logarithm is needed only where surely_log_below is not sure of the
-  // test: about one trial in a thousand at the default time step, so a group
-  // takes it only now and then.
+  // test, for a trial that is refused or close to it: at the default time
+  // step (acceptance 0.9994) a group takes it only now and then.
   const D x = u / (ratio * ratio);
   auto below = surely_log_below(x, green).m;
   if (HWY_UNLIKELY(!hn::AllTrue(dd, hn::Or(below, hn::Not(sound))))) {

@@ -87,6 +87,19 @@ status=0
   fail "dmc with another time step: status $status: $(cat dmc-extended/err)"
 echo "ok refused, dmc with another time step: $(cat dmc-extended/err)"
 
+# A failure inside the threads' step ends the run with its one line, not an
+# abort: a checkpoint of 1000 walkers (a part for each of two threads)
+# continued with a vector target the program does not have.
+mkdir dmc-target
+status=0
+(cd dmc-target && "$vmc" dmc --walkers 1000 --steps 100 --equilibration 10 --checkpoint c.ckpt \
+   > /dev/null 2>&1 && VMC_LANE_TARGET=bogus OMP_NUM_THREADS=2 "$vmc" dmc --walkers 1000 --steps 200 \
+   --equilibration 10 --checkpoint c.ckpt > out 2> err) || status=$?
+[ "$status" = 1 ] && [ "$(cat dmc-target/err)" = \
+  "vmc dmc: VMC_LANE_TARGET=bogus: not a vector target of this program on this machine" ] ||
+  fail "dmc continued with no such vector target: status $status: $(cat dmc-target/err)"
+echo "ok dmc continued with no such vector target: status 1 and its line"
+
 # vmc optimize keeps its finished rounds: killed at random moments and
 # continued, and run again with more --steps (only the final walks again).
 opt=(optimize --separations 0.74,1.5 --sample-steps 2e4 --max-rounds 4 --checkpoint run.ckpt

@@ -157,8 +157,9 @@ TEST(Dmc, IsTheSameOnEveryVectorTarget) {
 
 // Above 500 walkers a thread, each thread moves and branches its own part of
 // the population, and the parts are laid out again when one strays from its
-// share (four times in this run on three threads): the table stays the one of
-// a single thread.
+// share (at this time step the branching's drift does so several times in the
+// run: four on three threads when this was written): the table stays the one
+// of a single thread.
 TEST(Dmc, IsTheSameOnOneThreadAndOnTwoOrThreeSharingThePopulation) {
   dmc_settings settings = short_run(0.74f, optimised_074, 1500, 300);
   settings.time_steps = {0.005f};

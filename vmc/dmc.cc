@@ -154,6 +154,28 @@ struct alignas(64) walker_part {
   double pace = 0;     // walkers moved a second, 0 before the first step
 };
 
+// The first exception thrown in a parallel region (none may leave it), to be
+// thrown again once the region has ended.
+class first_failure {
+ public:
+  void keep(std::exception_ptr e) {
+#pragma omp critical(dmc_first_failure)
+    if (!e_) e_ = std::move(e);
+  }
+  bool any() const {
+    bool any = false;
+#pragma omp critical(dmc_first_failure)
+    any = static_cast<bool>(e_);
+    return any;
+  }
+  void rethrow() const {
+    if (e_) std::rethrow_exception(e_);
+  }
+
+ private:
+  std::exception_ptr e_;
+};
+
 // The parts of a population of `target` walkers: one per thread, but a step
 // of fewer than 500 walkers a thread is too short to share (threads would
 // wait on each other longer than they walk, and far longer on a busy
@@ -165,7 +187,8 @@ std::size_t parts_for(std::int64_t target) {
 
 // Where each part begins, and n where the last ends: each part's share of
 // the n walkers in proportion to its thread's pace (walkers a second; the
-// same for all before any is measured), in whole groups of lanes. Cores of
+// same for all before any is measured), in whole groups of lanes, and at
+// least one group each, so that every thread's pace stays measured. Cores of
 // one machine need not be equally fast (a laptop's, or one shared with other
 // work), and the step waits for its slowest part.
 std::vector<std::size_t> part_bounds(const std::vector<walker_part>& parts, std::size_t n) {
@@ -174,13 +197,14 @@ std::vector<std::size_t> part_bounds(const std::vector<walker_part>& parts, std:
   const auto pace = [measured](const walker_part& part) { return measured ? part.pace : 1.0; };
   double all = 0;
   for (const walker_part& part : parts) all += pace(part);
+  const std::size_t p = parts.size(), least = n >= p * lane_width ? lane_width : 0;
   std::vector<std::size_t> bounds{0};
   double before = 0;
-  for (std::size_t q = 0; q + 1 < parts.size(); ++q) {
+  for (std::size_t q = 0; q + 1 < p; ++q) {
     before += pace(parts[q]);
     const auto share = static_cast<std::size_t>(static_cast<double>(n) * before / all);
     const std::size_t whole_groups = (share + lane_width / 2) / lane_width * lane_width;
-    bounds.push_back(std::clamp(whole_groups, bounds.back(), n));
+    bounds.push_back(std::clamp(whole_groups, bounds.back() + least, n - (p - 1 - q) * least));
   }
   bounds.push_back(n);
   return bounds;
@@ -201,26 +225,31 @@ void measure_pace(walker_part& part, std::size_t walkers, double seconds) {
 }
 
 // The parts as the bounds say, walker order kept. Each thread copies its
-// new part, most of it from its old one; `spare` holds the copies' room.
-void lay_out(std::vector<walker_part>& parts, const std::vector<std::size_t>& bounds,
-             std::vector<std::vector<diffusion_walker>>& spare) {
+// new part, most of it from its old one.
+void lay_out(std::vector<walker_part>& parts, const std::vector<std::size_t>& bounds) {
   const std::size_t p = parts.size();
+  std::vector<std::vector<diffusion_walker>> fresh(p);
+  first_failure failure;
 #pragma omp parallel for schedule(static, 1) num_threads(static_cast<int>(p)) if (p > 1)
   for (std::size_t q = 0; q < p; ++q) {
-    std::vector<diffusion_walker>& fresh = spare[q];
-    fresh.clear();
-    std::size_t at = 0;  // where old part r begins
-    for (const walker_part& old : parts) {
-      const std::size_t size = old.walkers.size();
-      const std::size_t from = std::max(bounds[q], at), to = std::min(bounds[q + 1], at + size);
-      if (from < to) {
-        fresh.insert(fresh.end(), old.walkers.begin() + static_cast<std::ptrdiff_t>(from - at),
-                     old.walkers.begin() + static_cast<std::ptrdiff_t>(to - at));
+    try {
+      fresh[q].reserve(bounds[q + 1] - bounds[q]);
+      std::size_t at = 0;  // where old part r begins
+      for (const walker_part& old : parts) {
+        const std::size_t size = old.walkers.size();
+        const std::size_t from = std::max(bounds[q], at), to = std::min(bounds[q + 1], at + size);
+        if (from < to) {
+          fresh[q].insert(fresh[q].end(), old.walkers.begin() + static_cast<std::ptrdiff_t>(from - at),
+                          old.walkers.begin() + static_cast<std::ptrdiff_t>(to - at));
+        }
+        at += size;
       }
-      at += size;
+    } catch (...) {
+      failure.keep(std::current_exception());
     }
   }
-  for (std::size_t q = 0; q < p; ++q) parts[q].walkers.swap(spare[q]);
+  failure.rethrow();
+  for (std::size_t q = 0; q < p; ++q) parts[q].walkers = std::move(fresh[q]);
 }
 
 // Whether a part has strayed from its share by more than a 32nd of the
@@ -349,9 +378,8 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
   // at once: below 3 times the population, 12 W within the band.
   std::deque<ecuyer>& idle = st.idle;
   std::vector<walker_part> parts(parts_for(settings.walkers));
-  std::vector<std::vector<diffusion_walker>> spare(parts.size());
   parts.front().walkers = std::move(st.walkers);
-  lay_out(parts, part_bounds(parts, parts.front().walkers.size()), spare);
+  lay_out(parts, part_bounds(parts, parts.front().walkers.size()));
   const auto population = [&parts] {
     std::size_t n = 0;
     for (const walker_part& part : parts) n += part.walkers.size();
@@ -374,7 +402,7 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
     }
     const double e_average = st.e_average, e_trial = st.e_trial;
     step_sums sums;
-    std::exception_ptr failure;
+    first_failure failure;
     // Each thread moves, weighs and branches its own part, so that a walker
     // stays in the cache of the core that moves it; only the sums and the
     // generators of the copies pass from part to part, in walker order.
@@ -383,7 +411,11 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
     {
 #pragma omp for schedule(static, 1)
       for (std::size_t q = 0; q < parts.size(); ++q) {
-        move_part_timed(parts[q], t, tau, e_average, e_trial, e_cut);
+        try {
+          move_part_timed(parts[q], t, tau, e_average, e_trial, e_cut);
+        } catch (...) {
+          failure.keep(std::current_exception());
+        }
       }
       // Every thread takes the acceptance so far, this step's included.
       std::int64_t accepted = st.accepted, moves = st.moves;
@@ -398,12 +430,19 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
         // Each walker's weight, exp(-tau_eff ((S + S')/2 - E_T)), the
         // exponentials in vector lanes (exact_exp, the same to the bit on
         // every target).
-        for (double& x : part.weight) x = -tau_eff * x;
-        exact_exp_lanes(part.weight.data(), part.weight.data(), part.weight.size());
-        bool branched = false;
+        bool weighed = false, branched = false;
+        try {
+          for (double& x : part.weight) x = -tau_eff * x;
+          exact_exp_lanes(part.weight.data(), part.weight.data(), part.weight.size());
+          weighed = true;
+        } catch (...) {
+          failure.keep(std::current_exception());
+        }
 #pragma omp ordered
         {
-          if (!failure) {
+          // After a failure the parts that follow leave the sums alone: the
+          // run ends with the first.
+          if (weighed && !failure.any()) {
             try {
               // The sums of the step, the copies of each walker, and the sum
               // of the local energies of the next population, in its order.
@@ -436,14 +475,20 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
               }
               branched = true;
             } catch (...) {
-              failure = std::current_exception();
+              failure.keep(std::current_exception());
             }
           }
         }
-        if (branched) branch_in_place(part.walkers, part.branchings);
+        if (branched) {
+          try {
+            branch_in_place(part.walkers, part.branchings);
+          } catch (...) {
+            failure.keep(std::current_exception());
+          }
+        }
       }
     }
-    if (failure) std::rethrow_exception(failure);
+    failure.rethrow();
     for (walker_part& part : parts) {
       st.accepted += part.accepted;
       st.moves += static_cast<std::int64_t>(part.done.size());
@@ -459,7 +504,7 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
     }
     if (parts.size() > 1) {
       const std::vector<std::size_t> bounds = part_bounds(parts, n);
-      if (uneven(parts, bounds)) lay_out(parts, bounds, spare);
+      if (uneven(parts, bounds)) lay_out(parts, bounds);
     }
     const double e_step = sums.swe / sums.sw;
     if (!std::isfinite(e_step)) end_run(s, step + 1, "the energy of the step is not finite");
@@ -474,6 +519,7 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
     ++step;
     if (keeper != nullptr && keeper->due(step == total)) {
       keeper->keep(index, state(), step == total);
+      std::vector<diffusion_walker>().swap(st.walkers);  // the parts hold them
     }
     if (progress && (step % 1000 == 0 || step == total)) progress(step, total);
   }

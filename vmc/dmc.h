@@ -139,21 +139,20 @@ struct branching {
 void branch_in_place(std::vector<diffusion_walker>& walkers, const std::vector<branching>& branchings);
 
 // What keeps a dmc run's states for a checkpoint: find gives the state a
-// separation was left in; keep is handed the state after every step (and
-// decides itself when to write), with done true when the separation ends.
+// separation was left in; after every step the run asks due (done true when
+// the separation ends) and, when it is, hands keep the state: the run lays
+// its population out in walker order only then.
 class dmc_keeper {
  public:
   virtual ~dmc_keeper() = default;
   virtual bool find(std::size_t index, dmc_state& st) = 0;
   virtual void keep(std::size_t index, const dmc_state& st, bool done) = 0;
-  // Whether keep would take the state now (the run lays its population out
-  // in walker order only for it).
   virtual bool due(bool /*done*/) const { return true; }
   virtual void stopped(std::size_t index, const dmc_state& st) = 0;
 };
 
-// run_dmc from the state the keeper finds (or afresh), handing it every
-// step's state; a state of fewer --steps is continued to more.
+// run_dmc from the state the keeper finds (or afresh), handing it each
+// step's state it is due; a state of fewer --steps is continued to more.
 dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
                         const std::function<void(std::int64_t, std::int64_t)>& progress,
                         const stop_request* stop, dmc_keeper* keeper);

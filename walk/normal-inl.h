@@ -72,7 +72,8 @@ VMC_FORMULA_INLINE T exact_log(T x) {
 // finds 4e-16), so at most (x - 1) + 2^-45 |x - 1|; where x - 1 with
 // 2^-40 |x - 1| more (room for the rounding of x - 1 and of this sum) is
 // still below y, so is exact_log(x). Where it is not sure, exact_log(x) < y
-// may hold or not. A NaN on either side is never sure.
+// may hold or not. A NaN on either side is never sure; x must not be
+// negative (where exact_log is NaN).
 template <class T>
 VMC_FORMULA_INLINE auto surely_log_below(T x, T y) {
   const T d = x - T(1);

@@ -266,9 +266,10 @@ bool uneven(const std::vector<walker_part>& parts, const std::vector<std::size_t
 
 // Moves the part's walkers in groups of lane_width, in vector lanes, each to
 // the bit as diffusion_step would move it alone, and takes each group's
-// acceptances and cut local energies while it is at hand.
+// acceptances and cut local energies while it is at hand; times the whole.
 void move_part(walker_part& part, const covalent_ionic_trial<float>& t, double tau, double e_average,
                double e_trial, double e_cut) {
+  const double start = omp_get_wtime();
   const std::size_t n = part.walkers.size();
   part.done.resize(n);
   part.after.resize(n);
@@ -286,13 +287,6 @@ void move_part(walker_part& part, const covalent_ionic_trial<float>& t, double t
     }
   }
   part.accepted = accepted;
-}
-
-// move_part, timed.
-void move_part_timed(walker_part& part, const covalent_ionic_trial<float>& t, double tau,
-                     double e_average, double e_trial, double e_cut) {
-  const double start = omp_get_wtime();
-  move_part(part, t, tau, e_average, e_trial, e_cut);
   part.seconds = omp_get_wtime() - start;
 }
 
@@ -412,7 +406,7 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
 #pragma omp for schedule(static, 1)
       for (std::size_t q = 0; q < parts.size(); ++q) {
         try {
-          move_part_timed(parts[q], t, tau, e_average, e_trial, e_cut);
+          move_part(parts[q], t, tau, e_average, e_trial, e_cut);
         } catch (...) {
           failure.keep(std::current_exception());
         }

@@ -25,7 +25,6 @@
 #include <vector>
 
 #include "model/constants.h"
-#include "model/orbital_length.h"
 #include "output/table.h"
 #include "vmc/dmc.h"
 #include "vmc/optimize.h"
@@ -297,14 +296,15 @@ std::vector<parameter_row> parameter_rows(const py::object& frame) {
 }
 
 py::object dmc(const py::object& separations, const py::object& time_step, const py::object& walkers,
-               const py::object& steps, const py::object& equilibration, const py::object& beta,
-               const py::object& ionic_weight, const py::object& orbital_length,
+               const py::object& steps, const py::object& equilibration, const py::object& trial,
+               const py::object& beta, const py::object& ionic_weight, const py::object& orbital_length,
                const py::object& parameters, const py::object& seed, const py::object& threads,
                const py::object& progress) {
   const bool given_parameters = !parameters.is_none();
   const bool given_separations = !separations.is_none();
-  if (given_parameters && (!beta.is_none() || !ionic_weight.is_none() || !orbital_length.is_none())) {
-    throw usage_error("--parameters: excludes --beta, --ionic-weight and --orbital-length");
+  if (given_parameters && (!beta.is_none() || !ionic_weight.is_none() || !orbital_length.is_none() ||
+                           !trial.is_none())) {
+    throw usage_error("--parameters: excludes --trial, --beta, --ionic-weight and --orbital-length");
   }
   std::vector<std::pair<std::string, std::string>> texts;
   dmc_settings s;
@@ -344,20 +344,16 @@ py::object dmc(const py::object& separations, const py::object& time_step, const
       s.parameters.push_back(row->p);
     }
   } else {
-    const std::string b = beta.is_none() ? "0.25" : text_of(beta);
-    const std::string l = ionic_weight.is_none() ? "1" : text_of(ionic_weight);
+    const std::string name = trial.is_none() ? "" : text_of(trial);
+    const std::string b = beta.is_none() ? "" : text_of(beta);
+    const std::string l = ionic_weight.is_none() ? "" : text_of(ionic_weight);
     const std::string a = orbital_length.is_none() ? "" : text_of(orbital_length);
-    texts.push_back({"beta", b});
-    texts.push_back({"ionic_weight", l});
+    if (!name.empty()) texts.push_back({"trial", name});
+    if (!b.empty()) texts.push_back({"beta", b});
+    if (!l.empty()) texts.push_back({"ionic_weight", l});
     if (!a.empty()) texts.push_back({"orbital_length", a});
-    const trial_choice trial = parse_trial(b, l, a);
-    constexpr model_constants c = make_constants();
-    for (const float sep : s.separations) {
-      const double length = trial.orbital_length > 0.0f
-                                ? trial.orbital_length
-                                : apar<exp_double>(c.abohr, sep, apar_start::abohr);
-      s.parameters.push_back({trial.beta, trial.ionic_weight, length});
-    }
+    const trial_request request = parse_trial_request(name.empty() ? "optimised" : name, b, l, a);
+    for (const float sep : s.separations) s.parameters.push_back(trial_at(request, sep));
   }
   validate(s);
   const int nthreads = threads_of(threads);
@@ -417,11 +413,13 @@ PYBIND11_MODULE(vmc_h2, m) {
         "step_size given, every walk keeps it; otherwise each tunes it from 0.40125.\n"
         "progress(round) is called with a dict after each round of a separation.");
   m.def("dmc", &vmc::dmc, py::kw_only(), "separations"_a = py::none(), "time_step"_a = "2e-4",
-        "walkers"_a = 2000, "steps"_a = "1e5", "equilibration"_a = 5000, "beta"_a = py::none(),
-        "ionic_weight"_a = py::none(), "orbital_length"_a = py::none(),
+        "walkers"_a = 2000, "steps"_a = "1e5", "equilibration"_a = 5000, "trial"_a = py::none(),
+        "beta"_a = py::none(), "ionic_weight"_a = py::none(), "orbital_length"_a = py::none(),
         "parameters"_a = py::none(), "seed"_a = 5465, "threads"_a = py::none(),
         "progress"_a = py::none(),
         "Diffusion Monte Carlo: vmc dmc's table. separations default to 0.74, or to\n"
         "every row of parameters (optimize's DataFrame) when that is given.\n"
+        "trial is \"optimised\" (the default: built-in parameters of vmc optimize)\n"
+        "or \"classic\"; beta, ionic_weight and orbital_length replace its own.\n"
         "progress(step, total) is called as each separation's run goes on.");
 }

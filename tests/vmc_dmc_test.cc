@@ -87,6 +87,52 @@ TEST(Dmc, GivesTwoAtomsAtTenAngstromWhateverTheTrialFunction) {
   EXPECT_NEAR(r.energy, -27.19, 3.0 * r.error + 0.01) << r.error;
 }
 
+// vmc dmc's trial functions: the built-in optimised one on straight lines
+// between its rows 0.1 A apart (0.74 A is 0.4 of the way from 0.7 to 0.8)
+// and held beyond them, the classic one, each parameter an option gives in
+// place of the function's own, and every other name refused. Where rows are
+// tabled the optimised function's variational energy lies below the classic
+// one's and its local energy varies less (a row shifted or two columns
+// swapped would not).
+TEST(TrialFunctions, OptimisedFollowsItsRowsAndBeatsTheClassicOne) {
+  const trial_request optimised = parse_trial_request("optimised", "", "", "");
+  const trial_parameters p = trial_at(optimised, 0.74f);
+  EXPECT_NEAR(p.beta, 1.118 + 0.4 * (1.161 - 1.118), 1e-6);
+  EXPECT_NEAR(p.lambda, 0.6047 + 0.4 * (0.5525 - 0.6047), 1e-6);
+  EXPECT_NEAR(p.a, 0.4180 + 0.4 * (0.4347 - 0.4180), 1e-6);
+  EXPECT_EQ(trial_at(optimised, 0.01f).lambda, 0.9997);
+  EXPECT_EQ(trial_at(optimised, 1000.0f).beta, 3.624);
+  const trial_parameters c = trial_at(parse_trial_request("classic", "0.5", "", ""), 0.74f);
+  EXPECT_EQ(c.beta, 0.5);
+  EXPECT_EQ(c.lambda, 1.0);
+  EXPECT_EQ(static_cast<float>(c.a), 0.44538188f);
+  const trial_parameters o = trial_at(parse_trial_request("optimized", "", "0.25", "0.5"), 0.74f);
+  EXPECT_EQ(o.beta, p.beta);
+  EXPECT_EQ(o.lambda, 0.25);
+  EXPECT_EQ(o.a, 0.5);
+  try {
+    parse_trial_request("Optimised", "", "", "");
+    ADD_FAILURE() << "accepted Optimised";
+  } catch (const usage_error& e) {
+    EXPECT_STREQ(e.what(), "--trial: expected optimised or classic; got \"Optimised\"");
+  }
+  for (const float s : {0.3f, 0.74f, 1.5f, 2.5f, 4.0f}) {
+    scan_row rows[2];
+    for (const bool classic : {false, true}) {
+      const trial_parameters t = classic ? classic_trial(s) : trial_at(optimised, s);
+      scan_settings settings;
+      settings.separations = {s};
+      settings.steps = 200000;
+      settings.beta = static_cast<float>(t.beta);
+      settings.ionic_weight = static_cast<float>(t.lambda);
+      settings.orbital_length = static_cast<float>(t.a);
+      rows[classic] = run_scan(settings).front();
+    }
+    EXPECT_LT(rows[0].energy + 4 * std::hypot(rows[0].error, rows[1].error), rows[1].energy) << s;
+    EXPECT_LT(rows[0].variance, rows[1].variance) << s;
+  }
+}
+
 // The streams a run needs do not grow with its length: a copy takes over a
 // dead walker's generator, so 21 separations of 10^7 steps of 2000 walkers
 // fit in the generator's period, and only an absurd population does not.

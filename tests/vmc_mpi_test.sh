@@ -134,7 +134,7 @@ timeout 60 "$mpirun" --oversubscribe -np 2 "$vmc" scan --separations 0.1:999:0.1
 [ "$status" != 0 ] && [ "$status" != 124 ] || fail "rank 0 failing: status $status (124: the job hung)"
 grep -q "^vmc scan: no/such/dir/t.tsv: No such file or directory$" err || fail "rank 0's line: $(cat err)"
 status=0
-timeout 60 "$mpirun" --oversubscribe -np 2 "$vmc" dmc --separations 5,0.3 --time-step 0.01 \
+timeout 60 "$mpirun" --oversubscribe -np 2 "$vmc" dmc --trial classic --separations 5,0.3 --time-step 0.01 \
   --walkers 10 --steps 2000 --equilibration 0 --output died.tsv > out 2> err || status=$?
 [ "$status" != 0 ] && [ "$status" != 124 ] || fail "rank 1 failing: status $status (124: the job hung)"
 grep -q "^vmc dmc: s = 0.3: step [0-9]*: the population of [0-9]* walkers left its band" err ||

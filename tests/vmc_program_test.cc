@@ -358,7 +358,8 @@ TEST(VmcDmc, RunsEveryRowOfAParametersTableWhenNoSeparationsAreGiven) {
 
 // One separation shared among one, two and three threads: the table row,
 // and the line that ends a run whose population leaves its band, are those
-// of the build that kept the population in one list on one thread (pinned).
+// of the build that kept the population in one list on one thread (pinned,
+// with the classic trial function that build had by default).
 TEST(VmcDmc, SharedAmongThreadsGivesTheRowAndTheEndOfOneThread) {
   const std::string row =
       "0.74\t0.005\t1200\t300\t-31.81313333654737\t0.04093928201015016\t0.9517792654854175\t"
@@ -368,15 +369,17 @@ TEST(VmcDmc, SharedAmongThreadsGivesTheRowAndTheEndOfOneThread) {
       "four times its target of 1000 (try a smaller --time-step or a better trial function)\n";
   for (const int threads : {1, 2, 3}) {
     temp_dir dir;
-    const testing::outcome r = vmc(dir, {"dmc", "--walkers", "1200", "--steps", "300",
-                                         "--equilibration", "50", "--time-step", "0.005"}, threads);
+    const testing::outcome r = vmc(dir, {"dmc", "--trial", "classic", "--walkers", "1200", "--steps",
+                                         "300", "--equilibration", "50", "--time-step", "0.005"},
+                                   threads);
     ASSERT_EQ(r.status, 0) << r.err;
     const auto l = lines(table_body(read_file(dir / "vmc-dmc.tsv")));
     ASSERT_EQ(l.size(), 2u);
     EXPECT_EQ(l[1], row) << threads;
-    const testing::outcome d = vmc(dir, {"dmc", "--separations", "0.3", "--time-step", "0.01",
-                                         "--walkers", "1000", "--steps", "2000", "--equilibration", "0"},
-                                   threads);
+    const testing::outcome d =
+        vmc(dir, {"dmc", "--trial", "classic", "--separations", "0.3", "--time-step", "0.01",
+                  "--walkers", "1000", "--steps", "2000", "--equilibration", "0"},
+            threads);
     EXPECT_EQ(d.status, 1);
     EXPECT_EQ(d.err, died) << threads;
   }

@@ -188,7 +188,7 @@ void add_run_options(CLI::App& cmd, std::string& separations, std::string& seed,
 }
 
 trial_options add_trial_options(CLI::App& cmd, std::string& beta, std::string& ionic_weight,
-                                std::string& orbital_length) {
+                                std::string& orbital_length, const std::string& orbital_default) {
   return {add_text_option(cmd, "--beta", beta,
                           "the correlation parameter, 1/angstrom, 0 to 1000 (beyond, the "
                           "correlation factor is 1 in float)",
@@ -199,7 +199,7 @@ trial_options add_trial_options(CLI::App& cmd, std::string& beta, std::string& i
                           "L"),
           cmd.add_option("--orbital-length", orbital_length,
                          "a, angstrom, 0.1 to 1000 (below 0.1, exp(-r/a) of the start underflows "
-                         "in float; default: the cusp value)")
+                         "in float; default: " + orbital_default + ")")
               ->type_name("A")
               ->check(not_empty())};
 }

@@ -71,13 +71,14 @@ void add_run_options(CLI::App& cmd, std::string& separations, std::string& seed,
                      std::string& output);
 
 // The options that choose the trial function: --beta, --ionic-weight and
-// --orbital-length (no default: the cusp value).
+// --orbital-length, the last with no default of its own (its help names
+// `orbital_default`).
 struct trial_options {
   CLI::Option* beta;
   CLI::Option* ionic_weight;
   CLI::Option* orbital_length;
 };
 trial_options add_trial_options(CLI::App& cmd, std::string& beta, std::string& ionic_weight,
-                                std::string& orbital_length);
+                                std::string& orbital_length, const std::string& orbital_default);
 
 }  // namespace vmc

@@ -15,8 +15,6 @@
 #include <string>
 #include <string_view>
 
-#include "model/constants.h"
-#include "model/orbital_length.h"
 #include "output/quoted.h"
 #include "output/io_error.h"
 #include "output/table.h"
@@ -26,6 +24,7 @@
 #include "vmc/dmc.h"
 #include "vmc/options.h"
 #include "vmc/stream_plan.h"
+#include "vmc/trial_parameters.h"
 
 namespace vmc {
 namespace {
@@ -37,8 +36,9 @@ struct dmc_texts {
   std::string walkers = "2000";
   std::string steps = "1e5";
   std::string equilibration = "5000";
-  std::string beta = "0.25";
-  std::string ionic_weight = "1";
+  std::string trial = "optimised";
+  std::string beta;
+  std::string ionic_weight;
   std::string orbital_length;
   std::string parameters;
   bool parameters_given = false;
@@ -233,13 +233,8 @@ dmc_settings settings_of(const dmc_texts& t, const ranks& job) {
     }
     return s;
   }
-  const trial_choice trial = parse_trial(t.beta, t.ionic_weight, t.orbital_length);
-  constexpr model_constants c = make_constants();
-  for (const float sep : s.separations) {
-    const double a = trial.orbital_length > 0.0f ? trial.orbital_length
-                                                 : apar<exp_double>(c.abohr, sep, apar_start::abohr);
-    s.parameters.push_back({trial.beta, trial.ionic_weight, a});
-  }
+  const trial_request trial = parse_trial_request(t.trial, t.beta, t.ionic_weight, t.orbital_length);
+  for (const float sep : s.separations) s.parameters.push_back(trial_at(trial, sep));
   return s;
 }
 
@@ -390,8 +385,16 @@ std::function<int()> add_dmc_command(CLI::App& app, const ranks& job) {
   add_text_option(*cmd, "--walkers", texts->walkers, "target population", "N");
   add_text_option(*cmd, "--steps", texts->steps, "measured steps", "N");
   add_text_option(*cmd, "--equilibration", texts->equilibration, "steps before measuring", "N");
+  CLI::Option* trial_name =
+      add_text_option(*cmd, "--trial", texts->trial,
+                      "the trial function whose parameters --beta, --ionic-weight and "
+                      "--orbital-length replace: optimised (vmc optimize's parameters for the "
+                      "separation, built in) or classic (beta 0.25, ionic weight 1, a the cusp "
+                      "value)",
+                      "NAME");
   const trial_options trial =
-      add_trial_options(*cmd, texts->beta, texts->ionic_weight, texts->orbital_length);
+      add_trial_options(*cmd, texts->beta, texts->ionic_weight, texts->orbital_length,
+                        "the --trial function's");
   // A table of parameters and parameters of one's own would contradict each other.
   CLI::Option* parameters =
       cmd->add_option("--parameters", texts->parameters,
@@ -402,7 +405,8 @@ std::function<int()> add_dmc_command(CLI::App& app, const ranks& job) {
           ->check(not_empty())
           ->excludes(trial.beta)
           ->excludes(trial.ionic_weight)
-          ->excludes(trial.orbital_length);
+          ->excludes(trial.orbital_length)
+          ->excludes(trial_name);
   CLI::Option* separations = cmd->get_option("--separations");
   return [texts, parameters, separations, &job] {
     texts->parameters_given = parameters->count() > 0;

@@ -10,7 +10,6 @@
 #include "lanes/diffusion_lanes.h"
 #include "model/constants.h"
 #include "model/covalent_ionic.h"
-#include "model/orbital_length.h"
 #include "vmc/parallel_tasks.h"
 #include "vmc/scan.h"
 #include "vmc/stoppable_walk.h"
@@ -301,12 +300,11 @@ optimize_row optimize_separation_keeping(const optimize_settings& settings, std:
                                          const std::function<void(const optimize_round&)>& progress,
                                          const stop_request* stop, optimize_keeper* keeper) {
   const float s = settings.separations[index];
-  constexpr model_constants c = make_constants();
   const stream_plan plan = stream_plan::of(settings);
   optimize_state st;
   if (keeper == nullptr || !keeper->find(index, st)) {
     // The classic trial function is where the search starts.
-    st.p = {0.25, 1.0, apar<exp_double>(c.abohr, s, apar_start::abohr)};
+    st.p = classic_trial(s);
     st.steps = settings.sample_steps;
   }
   trial_parameters p = st.p;

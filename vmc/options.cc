@@ -135,6 +135,25 @@ trial_choice parse_trial(std::string_view beta, std::string_view ionic_weight,
                                               largest_orbital_length)};
 }
 
+trial_request parse_trial_request(std::string_view trial, std::string_view beta,
+                                  std::string_view ionic_weight, std::string_view orbital_length) {
+  trial_request r;
+  if (trial == "classic") {
+    r.classic = true;
+  } else if (trial != "optimised" && trial != "optimized") {
+    refuse("--trial", "optimised or classic", trial);
+  }
+  if (!beta.empty()) r.beta = parse_real("--beta", beta, 0.0f, false, largest_beta);
+  if (!ionic_weight.empty()) {
+    r.ionic_weight = parse_real("--ionic-weight", ionic_weight, 0.0f, false, largest_ionic_weight);
+  }
+  if (!orbital_length.empty()) {
+    r.orbital_length = parse_real("--orbital-length", orbital_length, smallest_orbital_length, false,
+                                  largest_orbital_length);
+  }
+  return r;
+}
+
 std::int32_t parse_seed(std::string_view option, std::string_view text) {
   std::int64_t value = 0;
   const std::from_chars_result r = std::from_chars(text.data(), text.data() + text.size(), value);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <limits>
 #include <map>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -70,6 +71,18 @@ struct trial_choice {
 };
 trial_choice parse_trial(std::string_view beta, std::string_view ionic_weight,
                          std::string_view orbital_length);
+
+// The trial function of vmc dmc as its options choose it: the classic one or
+// the built-in optimised one, with each parameter an option gives in place of
+// that function's own.
+struct trial_request {
+  bool classic = false;
+  std::optional<float> beta, ionic_weight, orbital_length;
+};
+// `trial` is "optimised" (or "optimized") or "classic"; an empty text is an
+// option not given.
+trial_request parse_trial_request(std::string_view trial, std::string_view beta,
+                                  std::string_view ionic_weight, std::string_view orbital_length);
 
 // A seed of the run's stream: a whole number from 1 to 2147483562.
 std::int32_t parse_seed(std::string_view option, std::string_view text);

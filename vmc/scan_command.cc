@@ -140,7 +140,8 @@ std::function<int()> add_scan_command(CLI::App& app, const ranks& job) {
                   "steps each walker discards before measuring", "N");
   add_text_option(*scan, "--walkers", texts->walkers,
                   "independent walks per separation, their steps merged into one row", "W");
-  add_trial_options(*scan, texts->beta, texts->ionic_weight, texts->orbital_length);
+  add_trial_options(*scan, texts->beta, texts->ionic_weight, texts->orbital_length,
+                    "the cusp value");
   add_text_option(*scan, "--step-size", texts->step_size,
                   "largest displacement of one coordinate, angstrom, 1e-4 to 10 (a smaller step "
                   "hardly moves a float coordinate, a larger one is never accepted)",

@@ -344,15 +344,22 @@ py::object dmc(const py::object& separations, const py::object& time_step, const
       s.parameters.push_back(row->p);
     }
   } else {
-    const std::string name = trial.is_none() ? "" : text_of(trial);
-    const std::string b = beta.is_none() ? "" : text_of(beta);
-    const std::string l = ionic_weight.is_none() ? "" : text_of(ionic_weight);
-    const std::string a = orbital_length.is_none() ? "" : text_of(orbital_length);
-    if (!name.empty()) texts.push_back({"trial", name});
+    // A keyword given is never read as one not given: an empty text is refused.
+    const auto given = [](const py::object& value, const char* option) {
+      if (value.is_none()) return std::string();
+      std::string text = text_of(value);
+      if (text.empty()) throw usage_error(std::string(option) + ": expected a value; got \"\"");
+      return text;
+    };
+    const std::string name = trial.is_none() ? "optimised" : given(trial, "--trial");
+    const std::string b = given(beta, "--beta");
+    const std::string l = given(ionic_weight, "--ionic-weight");
+    const std::string a = given(orbital_length, "--orbital-length");
+    texts.push_back({"trial", name});
     if (!b.empty()) texts.push_back({"beta", b});
     if (!l.empty()) texts.push_back({"ionic_weight", l});
     if (!a.empty()) texts.push_back({"orbital_length", a});
-    const trial_request request = parse_trial_request(name.empty() ? "optimised" : name, b, l, a);
+    const trial_request request = parse_trial_request(name, b, l, a);
     for (const float sep : s.separations) s.parameters.push_back(trial_at(request, sep));
   }
   validate(s);

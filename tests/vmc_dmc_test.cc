@@ -90,10 +90,10 @@ TEST(Dmc, GivesTwoAtomsAtTenAngstromWhateverTheTrialFunction) {
 // vmc dmc's trial functions: the built-in optimised one on straight lines
 // between its rows 0.1 A apart (0.74 A is 0.4 of the way from 0.7 to 0.8)
 // and held beyond them, the classic one, each parameter an option gives in
-// place of the function's own, and every other name refused. Where rows are
-// tabled the optimised function's variational energy lies below the classic
-// one's and its local energy varies less (a row shifted or two columns
-// swapped would not).
+// place of the function's own, and every other name refused. Every row lies
+// within vmc optimize's search, and at five separations across the table the
+// optimised function's variational energy lies below the classic one's and
+// its local energy varies less (two columns swapped would not).
 TEST(TrialFunctions, OptimisedFollowsItsRowsAndBeatsTheClassicOne) {
   const trial_request optimised = parse_trial_request("optimised", "", "", "");
   const trial_parameters p = trial_at(optimised, 0.74f);
@@ -102,6 +102,11 @@ TEST(TrialFunctions, OptimisedFollowsItsRowsAndBeatsTheClassicOne) {
   EXPECT_NEAR(p.a, 0.4180 + 0.4 * (0.4347 - 0.4180), 1e-6);
   EXPECT_EQ(trial_at(optimised, 0.01f).lambda, 0.9997);
   EXPECT_EQ(trial_at(optimised, 1000.0f).beta, 3.624);
+  for (int k = 0; k <= 38; ++k) {  // every row within vmc optimize's search
+    const trial_parameters r = optimised_trial(0.2f + 0.1f * static_cast<float>(k));
+    EXPECT_TRUE(r.beta >= 0 && r.beta <= 5 && r.lambda >= 0 && r.lambda <= 1 && r.a >= 0.2 && r.a <= 1)
+        << k;
+  }
   const trial_parameters c = trial_at(parse_trial_request("classic", "0.5", "", ""), 0.74f);
   EXPECT_EQ(c.beta, 0.5);
   EXPECT_EQ(c.lambda, 1.0);

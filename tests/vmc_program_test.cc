@@ -225,6 +225,9 @@ INSTANTIATE_TEST_SUITE_P(
         bad_option{{"dmc", "--parameters", "vmc-scan.tsv"}, "is not a vmc optimize table"},
         bad_option{{"dmc", "--parameters", "t.tsv", "--beta", "1"}, "--beta"},
         bad_option{{"dmc", "--walkers", "5"}, "--walkers"},
+        bad_option{{"dmc", "--trial", "best"}, "--trial: expected optimised or classic; got \"best\""},
+        bad_option{{"dmc", "--trial", "classic", "--parameters", "t.tsv"}, "--trial excludes --parameters"},
+        bad_option{{"dmc", "--beta", ""}, "--beta"},
         // Empty values are refused, not read as the option not given.
         bad_option{{"scan", "--orbital-length", ""}, "--orbital-length"},
         bad_option{{"dmc", "--parameters", ""}, "--parameters"},

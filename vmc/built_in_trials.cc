@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstddef>
 
 #include "model/constants.h"
@@ -43,8 +44,9 @@ trial_parameters classic_trial(float s) {
 
 trial_parameters optimised_trial(float s) {
   // Straight lines between the rows; the end rows' values beyond them.
-  const double x = std::clamp((static_cast<double>(s) - first_separation) / spacing, 0.0,
-                              static_cast<double>(optimised_rows.size() - 1));
+  // fmin and fmax, unlike clamp, take a NaN to the last row.
+  const double x = std::fmax(0.0, std::fmin((static_cast<double>(s) - first_separation) / spacing,
+                                            static_cast<double>(optimised_rows.size() - 1)));
   const auto k = std::min(static_cast<std::size_t>(x), optimised_rows.size() - 2);
   const double f = x - static_cast<double>(k);
   const trial_parameters& p = optimised_rows[k];

@@ -196,7 +196,8 @@ std::string checkpoint_state(std::string_view bytes, const identity& expected) {
       const std::string what = name == "version" || name == "program" || name == "command" ||
                                        name == "walk"
                                    ? name
-                                   : "--" + name;
+                               : name == "parameters" ? std::string("the trial parameters (beta lambda a)")
+                                                      : "--" + name;
       throw checkpoint_error("it was written with " + what + " " + was + ", not " + value);
     }
     at = end == std::string::npos ? id.size() : end + 1;

@@ -188,15 +188,19 @@ void add_run_options(CLI::App& cmd, std::string& separations, std::string& seed,
 }
 
 trial_options add_trial_options(CLI::App& cmd, std::string& beta, std::string& ionic_weight,
-                                std::string& orbital_length, const std::string& orbital_default) {
+                                std::string& orbital_length, const std::string& orbital_default,
+                                const std::string& others_default) {
+  const std::string note = others_default.empty() ? "" : "; default: " + others_default;
   return {add_text_option(cmd, "--beta", beta,
                           "the correlation parameter, 1/angstrom, 0 to 1000 (beyond, the "
-                          "correlation factor is 1 in float)",
-                          "B"),
+                          "correlation factor is 1 in float" + note + ")",
+                          "B")
+              ->check(not_empty()),
           add_text_option(cmd, "--ionic-weight", ionic_weight,
                           "lambda, the weight of the ionic products (1: the classic product, "
-                          "0: covalent), 0 to 1e6 (beyond, psi^2 leaves float's range)",
-                          "L"),
+                          "0: covalent), 0 to 1e6 (beyond, psi^2 leaves float's range" + note + ")",
+                          "L")
+              ->check(not_empty()),
           cmd.add_option("--orbital-length", orbital_length,
                          "a, angstrom, 0.1 to 1000 (below 0.1, exp(-r/a) of the start underflows "
                          "in float; default: " + orbital_default + ")")

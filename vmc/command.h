@@ -72,13 +72,15 @@ void add_run_options(CLI::App& cmd, std::string& separations, std::string& seed,
 
 // The options that choose the trial function: --beta, --ionic-weight and
 // --orbital-length, the last with no default of its own (its help names
-// `orbital_default`).
+// `orbital_default`); given `others_default`, the first two have none
+// either and their help names it. None takes an empty value.
 struct trial_options {
   CLI::Option* beta;
   CLI::Option* ionic_weight;
   CLI::Option* orbital_length;
 };
 trial_options add_trial_options(CLI::App& cmd, std::string& beta, std::string& ionic_weight,
-                                std::string& orbital_length, const std::string& orbital_default);
+                                std::string& orbital_length, const std::string& orbital_default,
+                                const std::string& others_default = "");
 
 }  // namespace vmc

@@ -389,12 +389,13 @@ std::function<int()> add_dmc_command(CLI::App& app, const ranks& job) {
       add_text_option(*cmd, "--trial", texts->trial,
                       "the trial function whose parameters --beta, --ionic-weight and "
                       "--orbital-length replace: optimised (vmc optimize's parameters for the "
-                      "separation, built in) or classic (beta 0.25, ionic weight 1, a the cusp "
-                      "value)",
-                      "NAME");
+                      "separation, built in for 0.2 to 4 angstrom, the end values beyond) or "
+                      "classic (beta 0.25, ionic weight 1, a the cusp value)",
+                      "NAME")
+          ->check(not_empty());
   const trial_options trial =
       add_trial_options(*cmd, texts->beta, texts->ionic_weight, texts->orbital_length,
-                        "the --trial function's");
+                        "the --trial function's", "the --trial function's");
   // A table of parameters and parameters of one's own would contradict each other.
   CLI::Option* parameters =
       cmd->add_option("--parameters", texts->parameters,

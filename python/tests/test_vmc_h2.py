@@ -88,6 +88,7 @@ def test_thread_count_changes_nothing():
      '--time-step: expected a time step above 0 and at most 0.01 /eV; got "0.05"'),
     (vmc_h2.dmc, dict(time_step=[1e-4, 1e-4]), '--time-step: 1e-04 is given twice'),
     (vmc_h2.dmc, dict(trial="best"), '--trial: expected optimised or classic; got "best"'),
+    (vmc_h2.dmc, dict(ionic_weight=""), '--ionic-weight: expected a value; got ""'),
     (vmc_h2.dmc, dict(separations=[0.74, 1.0],
                       parameters=pandas.DataFrame(dict(s=[0.74], beta=[0.3], ionic_weight=[1.0], a=[0.5]))),
      "--parameters: the table has no row for the separation 1"),

@@ -14,7 +14,7 @@
 namespace {
 
 constexpr std::size_t walkers = 2000;
-constexpr double tau = 2e-4;
+constexpr double tau = 1e-4;  // vmc dmc's default
 
 vmc::covalent_ionic_trial<float> trial() {
   constexpr vmc::model_constants c = vmc::make_constants();

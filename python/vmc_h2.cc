@@ -419,7 +419,7 @@ PYBIND11_MODULE(vmc_h2, m) {
         "The best beta, ionic weight and orbital length: vmc optimize's table.\n"
         "step_size given, every walk keeps it; otherwise each tunes it from 0.40125.\n"
         "progress(round) is called with a dict after each round of a separation.");
-  m.def("dmc", &vmc::dmc, py::kw_only(), "separations"_a = py::none(), "time_step"_a = "2e-4",
+  m.def("dmc", &vmc::dmc, py::kw_only(), "separations"_a = py::none(), "time_step"_a = "1e-4",
         "walkers"_a = 2000, "steps"_a = "1e5", "equilibration"_a = 5000, "trial"_a = py::none(),
         "beta"_a = py::none(), "ionic_weight"_a = py::none(), "orbital_length"_a = py::none(),
         "parameters"_a = py::none(), "seed"_a = 5465, "threads"_a = py::none(),

@@ -42,7 +42,7 @@ constexpr double highest_population = 4.0;         // of the target: above it th
 // trial function lacks a cusp, E_L can reach thousands of eV, and one
 // walker's weight would then rule a step's energy and copy it without end;
 // the cutoff vanishes as tau -> 0, so the energy it gives converges to the
-// same limit. At the default tau of 2e-4 /eV it is 737 eV, beyond all but
+// same limit. At the default tau of 1e-4 /eV it is 1043 eV, beyond all but
 // the rarest local energies of a sound trial function.
 double cut_local_energy(double eloc, double e_best, double e_cut) {
   return e_best + std::clamp(eloc - e_best, -e_cut, e_cut);

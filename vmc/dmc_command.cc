@@ -32,7 +32,7 @@ namespace {
 // The options as typed; checked only once the command line is complete.
 struct dmc_texts {
   std::string separations = "0.74";
-  std::string time_step = "2e-4";
+  std::string time_step = "1e-4";
   std::string walkers = "2000";
   std::string steps = "1e5";
   std::string equilibration = "5000";
@@ -379,7 +379,7 @@ std::function<int()> add_dmc_command(CLI::App& app, const ranks& job) {
   auto texts = std::make_shared<dmc_texts>();
   add_run_options(*cmd, texts->separations, texts->seed, texts->output);
   add_checkpoint_options(*cmd, texts->checkpoint, texts->checkpoint_every);
-  add_text_option(*cmd, "--time-step", texts->time_step, "tau, 1/eV (2e-4 /eV = 0.0054 /hartree); a list such as 1e-4,2e-4,4e-4,8e-4 runs each "
+  add_text_option(*cmd, "--time-step", texts->time_step, "tau, 1/eV (1e-4 /eV = 0.0027 /hartree); a list such as 1e-4,2e-4,4e-4,8e-4 runs each "
                   "and adds the limit tau -> 0 (time_step 0)",
                   "T");
   add_text_option(*cmd, "--walkers", texts->walkers, "target population", "N");

@@ -12,6 +12,7 @@
 #include "lanes/lane_walk.h"
 #include "random/streams.h"
 #include "vmc/exact_curve.h"
+#include "vmc/flags.h"
 #include "vmc/scan.h"
 #include "vmc/stoppable_walk.h"
 #include "walk/proposals.h"
@@ -212,6 +213,30 @@ TEST(ExactCurve, TheBuiltInCurveFollowsTheElectronicEnergy) {
   for (const double s : {0.28, 0.29, 0.3, 0.34, 0.74, 1.5}) {
     EXPECT_NEAR(*exact_energy_bound(s), tabulated_cubic(s, true) + 14.409 / s, 0.005) << s;
   }
+}
+
+// Beyond the table the bound rises to two atoms from below, continuous at
+// the last point, and close enough at 10 A to flag a diffusion run 2.5 meV
+// below two atoms (orbitals far from the cusp at tau = 4e-4 /eV gave
+// -27.1924 +- 0.0006 eV), but not a variational walk of exact atoms.
+TEST(ExactCurve, BeyondTheTableBoundsTheRiseToTwoAtoms) {
+  const double atoms = -27.18989;
+  EXPECT_NEAR(*exact_energy_bound(3.179638), -27.212613, 1e-6);
+  double previous = -27.212613;
+  for (const double s : {3.2, 3.5, 4.0, 6.0, 10.0, 100.0}) {
+    const double bound = *exact_energy_bound(s);
+    EXPECT_GT(bound, previous) << s;
+    EXPECT_LT(bound, atoms) << s;
+    previous = bound;
+  }
+  EXPECT_GT(*exact_energy_bound(10.0), atoms - 0.00025);
+  std::vector<flag> flags;
+  add_below_exact(flags, 10.0f, -27.1924, 0.0006);
+  ASSERT_EQ(flags.size(), 1u);
+  EXPECT_EQ(flags[0].word, "below-exact");
+  flags.clear();
+  add_below_exact(flags, 10.0f, -27.18992, 0.00005);
+  EXPECT_TRUE(flags.empty());
 }
 
 TEST(ExactCurve, IsInterpolatedByCubics) {

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <stdexcept>
@@ -149,22 +150,150 @@ HWY_INLINE void test(group& g, std::size_t base, D hbm_tau) {
   hn::StoreU(gen.x2, dd, g.ix2 + base);
 }
 
+// A walker is one cache line of 16 four-byte fields: r (6), eloc, psi,
+// drift (6) and the generator's two states. Where a float vector holds eight
+// lanes, a group is gathered as two 8 x 8 blocks of walker rows turned into
+// columns, and scattered back the same way; elsewhere field by field.
+static_assert(sizeof(diffusion_walker) == 16 * sizeof(float) && offsetof(diffusion_walker, eloc) == 24 &&
+              offsetof(diffusion_walker, psi) == 28 && offsetof(diffusion_walker, drift) == 32 &&
+              offsetof(diffusion_walker, g) == 56 && sizeof(ecuyer) == 8);
+
+#if HWY_TARGET != HWY_SCALAR && HWY_MAX_BYTES >= 32
+#define VMC_ROWS_OF_EIGHT 1
+static_assert(hn::MaxLanes(DF()) == 8);
+
+// Rows to columns of eight float vectors of eight (its own inverse): pairs
+// of lanes, then pairs of pairs, then the two 128-bit halves.
+template <class V>
+HWY_INLINE void transpose8(V (&v)[8]) {
+  const DF df;
+  const hn::Repartition<double, DF> d64;
+  V t[8];
+  for (std::size_t k = 0; k < 8; k += 2) {
+    t[k] = hn::InterleaveLower(df, v[k], v[k + 1]);
+    t[k + 1] = hn::InterleaveUpper(df, v[k], v[k + 1]);
+  }
+  V u[8];
+  for (std::size_t k = 0; k < 8; k += 4) {
+    for (std::size_t j = 0; j < 2; ++j) {
+      const auto a = hn::BitCast(d64, t[k + j]), b = hn::BitCast(d64, t[k + j + 2]);
+      u[k + 2 * j] = hn::BitCast(df, hn::InterleaveLower(d64, a, b));
+      u[k + 2 * j + 1] = hn::BitCast(df, hn::InterleaveUpper(d64, a, b));
+    }
+  }
+  for (std::size_t k = 0; k < 4; ++k) {
+    v[k] = hn::ConcatLowerLower(df, u[k + 4], u[k]);
+    v[k + 4] = hn::ConcatUpperUpper(df, u[k + 4], u[k]);
+  }
+}
+#else
+#define VMC_ROWS_OF_EIGHT 0
+#endif
+
+// Each walker's state into the group's columns, and its local energy into
+// `before`; lanes past n take walker 0.
+HWY_INLINE void gather(const diffusion_walker* w, std::size_t n, group& g, float* before) {
+#if VMC_ROWS_OF_EIGHT
+  {
+    const DF df;
+    const hn::Rebind<std::int32_t, DF> di;
+    const hn::Rebind<std::int32_t, DD> dih;
+    using V = hn::Vec<DF>;
+    V a[8];
+    for (std::size_t k = 0; k < 8; ++k) a[k] = hn::LoadU(df, reinterpret_cast<const float*>(w + (k < n ? k : 0)));
+    transpose8(a);
+    for (std::size_t i = 0; i < 6; ++i) hn::Store(a[i], df, g.r[i]);
+    hn::Store(a[6], df, before);
+    hn::Store(a[7], df, g.psi);
+    V b[8];
+    for (std::size_t k = 0; k < 8; ++k) b[k] = hn::LoadU(df, reinterpret_cast<const float*>(w + (k < n ? k : 0)) + 8);
+    transpose8(b);
+    for (std::size_t i = 0; i < 6; ++i) hn::Store(b[i], df, g.drift[i]);
+    alignas(64) std::int32_t ix[2][lane_width];
+    hn::Store(hn::BitCast(di, b[6]), di, ix[0]);
+    hn::Store(hn::BitCast(di, b[7]), di, ix[1]);
+    for (std::size_t base = 0; base < lane_width; base += hn::Lanes(DD())) {
+      hn::Store(hn::PromoteTo(DD(), hn::Load(dih, ix[0] + base)), DD(), g.ix1 + base);
+      hn::Store(hn::PromoteTo(DD(), hn::Load(dih, ix[1] + base)), DD(), g.ix2 + base);
+    }
+  }
+#else
+  {
+    for (std::size_t k = 0; k < lane_width; ++k) {
+      const diffusion_walker& x = w[k < n ? k : 0];
+      for (std::size_t i = 0; i < 6; ++i) {
+        g.r[i][k] = x.r[i];
+        g.drift[i][k] = x.drift[i];
+      }
+      before[k] = x.eloc;
+      g.psi[k] = x.psi;
+      g.ix1[k] = x.g.ix1;
+      g.ix2[k] = x.g.ix2;
+    }
+  }
+#endif
+}
+
+// The first n walkers after the step: the trial's state where it was
+// accepted, the old one elsewhere, and the generators where they stopped.
+HWY_INLINE void scatter(const group& g, [[maybe_unused]] const float* before, std::size_t n, diffusion_walker* w) {
+#if VMC_ROWS_OF_EIGHT
+  {
+    const DF df;
+    const hn::Rebind<std::int32_t, DF> di;
+    const hn::Rebind<std::int32_t, DD> dih;
+    using V = hn::Vec<DF>;
+    alignas(64) float accepted[lane_width];
+    alignas(64) std::int32_t ix[2][lane_width];
+    for (std::size_t base = 0; base < lane_width; base += hn::Lanes(DD())) {
+      hn::Store(hn::DemoteTo(DFD(), hn::Load(DD(), g.accepted + base)), DFD(), accepted + base);
+      hn::Store(hn::DemoteTo(dih, hn::Load(DD(), g.ix1 + base)), dih, ix[0] + base);
+      hn::Store(hn::DemoteTo(dih, hn::Load(DD(), g.ix2 + base)), dih, ix[1] + base);
+    }
+    const auto moved = hn::Ne(hn::Load(df, accepted), hn::Zero(df));
+    V a[8];
+    for (std::size_t i = 0; i < 6; ++i) a[i] = hn::IfThenElse(moved, hn::Load(df, g.next[i]), hn::Load(df, g.r[i]));
+    a[6] = hn::IfThenElse(moved, hn::Load(df, g.next_eloc), hn::Load(df, before));
+    a[7] = hn::IfThenElse(moved, hn::Load(df, g.next_psi), hn::Load(df, g.psi));
+    transpose8(a);
+    for (std::size_t k = 0; k < n; ++k) hn::StoreU(a[k], df, reinterpret_cast<float*>(w + k));
+    V b[8];
+    for (std::size_t i = 0; i < 6; ++i) {
+      b[i] = hn::IfThenElse(moved, hn::Load(df, g.next_drift[i]), hn::Load(df, g.drift[i]));
+    }
+    b[6] = hn::BitCast(df, hn::Load(di, ix[0]));
+    b[7] = hn::BitCast(df, hn::Load(di, ix[1]));
+    transpose8(b);
+    for (std::size_t k = 0; k < n; ++k) hn::StoreU(b[k], df, reinterpret_cast<float*>(w + k) + 8);
+  }
+#else
+  {
+    for (std::size_t k = 0; k < n; ++k) {
+      diffusion_walker& x = w[k];
+      if (g.accepted[k] != 0.0) {
+        for (std::size_t i = 0; i < 6; ++i) {
+          x.r[i] = g.next[i][k];
+          x.drift[i] = g.next_drift[i][k];
+        }
+        x.eloc = g.next_eloc[k];
+        x.psi = g.next_psi[k];
+      }
+      x.g = {static_cast<std::int32_t>(g.ix1[k]), static_cast<std::int32_t>(g.ix2[k])};
+    }
+  }
+#endif
+}
+
+#undef VMC_ROWS_OF_EIGHT
+
 }  // namespace
 
 void DiffusionStepLanes(diffusion_walker* w, std::size_t n, const covalent_ionic_trial<float>& t,
                         double tau, diffusion_move* out) {
   group g;
+  alignas(64) float before[lane_width];
   // Lanes past n hold copies of the first walker, walked and dropped.
-  for (std::size_t k = 0; k < lane_width; ++k) {
-    const diffusion_walker& x = w[k < n ? k : 0];
-    for (std::size_t i = 0; i < 6; ++i) {
-      g.r[i][k] = x.r[i];
-      g.drift[i][k] = x.drift[i];
-    }
-    g.psi[k] = x.psi;
-    g.ix1[k] = x.g.ix1;
-    g.ix2[k] = x.g.ix2;
-  }
+  gather(w, n, g, before);
   const double hbm_tau_scalar = static_cast<double>(t.hbm) * tau;
   const D hbm_tau(hbm_tau_scalar);
   const D spread(std::sqrt(hbm_tau_scalar));
@@ -175,20 +304,9 @@ void DiffusionStepLanes(diffusion_walker* w, std::size_t n, const covalent_ionic
   for (std::size_t base = 0; base < lane_width; base += doubles) propose(g, base, hbm_tau, spread);
   for (std::size_t base = 0; base < lane_width; base += floats) evaluate_at(g, base, lanes_trial);
   for (std::size_t base = 0; base < lane_width; base += doubles) test(g, base, hbm_tau);
+  scatter(g, before, n, w);
   for (std::size_t k = 0; k < n; ++k) {
-    diffusion_walker& x = w[k];
-    const bool accepted = g.accepted[k] != 0.0;
-    const float before = x.eloc;
-    if (accepted) {
-      for (std::size_t i = 0; i < 6; ++i) {
-        x.r[i] = g.next[i][k];
-        x.drift[i] = g.next_drift[i][k];
-      }
-      x.eloc = g.next_eloc[k];
-      x.psi = g.next_psi[k];
-    }
-    x.g = {static_cast<std::int32_t>(g.ix1[k]), static_cast<std::int32_t>(g.ix2[k])};
-    out[k] = {accepted, before, x.eloc, g.branch[k]};
+    out[k] = {g.accepted[k] != 0.0, before[k], w[k].eloc, g.branch[k]};
   }
 }
 

@@ -57,8 +57,9 @@ struct group {
   alignas(64) float next_eloc[lane_width];
   alignas(64) float next_psi[lane_width];
   alignas(64) float next_drift[6][lane_width];
-  alignas(64) double accepted[lane_width];
-  alignas(64) double branch[lane_width];  // the branching's deviate
+  alignas(64) float test_u[lane_width];    // the acceptance test's deviate
+  alignas(64) float accepted[lane_width];  // 1 or 0
+  alignas(64) double branch[lane_width];   // the branching's deviate
 };
 
 template <class Tag>
@@ -96,13 +97,14 @@ HWY_INLINE void normal_at(group& g, std::size_t base) {
   }
 }
 
-// The trial positions, as diffusion_step forms them: r + hbm tau v +
-// sqrt(hbm tau) z in double, rounded to float.
-HWY_INLINE void propose(group& g, std::size_t base, D hbm_tau, D spread) {
+// The trial positions, as diffusion_step forms them: r + (hbm tau v +
+// sqrt(hbm tau) z), in float.
+HWY_INLINE void propose(group& g, std::size_t base, F hbm_tau, F spread) {
+  const DF df;
   for (std::size_t i = 0; i < 6; ++i) {
-    const D sum = (widen_at(g.r[i] + base) + hbm_tau * widen_at(g.drift[i] + base)) +
-                  spread * widen_at(g.u[i] + base);
-    hn::StoreU(hn::DemoteTo(DFD(), sum.v), DFD(), g.next[i] + base);
+    const F sum = F(hn::LoadU(df, g.r[i] + base)) + (hbm_tau * F(hn::LoadU(df, g.drift[i] + base)) +
+                                                     spread * F(hn::LoadU(df, g.u[i] + base)));
+    hn::StoreU(sum.v, df, g.next[i] + base);
   }
 }
 
@@ -114,40 +116,38 @@ HWY_INLINE void evaluate_at(group& g, std::size_t base, const covalent_ionic_tri
   for (std::size_t i = 0; i < 6; ++i) hn::StoreU(e.grad_ln_psi[i].v, df, g.next_drift[i] + base);
 }
 
-// The acceptance test, as diffusion_step forms it; its deviate is drawn
-// whatever the move, and then the branching's.
-HWY_INLINE void test(group& g, std::size_t base, D hbm_tau) {
+// The deviates after the move's six: the acceptance test's, drawn whatever
+// the move, and the branching's.
+HWY_INLINE void draw_test_and_branch(group& g, std::size_t base) {
   const DD dd;
   lane_generator<DD> gen(dd, hn::LoadU(dd, g.ix1 + base), hn::LoadU(dd, g.ix2 + base));
-  D forward(0.0), backward(0.0);
-  for (std::size_t i = 0; i < 6; ++i) {
-    const D to = widen_at(g.next[i] + base) - widen_at(g.r[i] + base);
-    const D f = to - hbm_tau * widen_at(g.drift[i] + base);
-    const D b = -to - hbm_tau * widen_at(g.next_drift[i] + base);
-    forward = forward + f * f;
-    backward = backward + b * b;
-  }
-  const D psi = widen_at(g.next_psi + base);
-  const D ratio = psi / widen_at(g.psi + base);
-  const D green = (forward - backward) / (D(2.0) * hbm_tau);
-  const D u = widen(gen.next());
-  const D eloc = widen_at(g.next_eloc + base);
-  // A trial where psi vanishes or the local energy is not finite is refused.
-  const auto sound =
-      hn::And(hn::Gt(psi.v, hn::Zero(dd)), hn::Lt(hn::Abs(eloc.v), hn::Set(dd, HUGE_VAL)));
-  // The logarithm is needed only where surely_log_below is not sure of the
-  // test, for a trial that is refused or close to it: at the default time
-  // step (acceptance 0.9994) a group takes it only now and then.
-  const D x = u / (ratio * ratio);
-  auto below = surely_log_below(x, green).m;
-  if (HWY_UNLIKELY(!hn::AllTrue(dd, hn::Or(below, hn::Not(sound))))) {
-    below = hn::Lt(exact_log(x).v, green.v);
-  }
-  const auto accepted = hn::And(sound, below);
-  hn::StoreU(hn::IfThenElseZero(accepted, hn::Set(dd, 1.0)), dd, g.accepted + base);
+  hn::StoreU(gen.next(), DFD(), g.test_u + base);
   hn::StoreU(widen(gen.next()).v, dd, g.branch + base);
   hn::StoreU(gen.x1, dd, g.ix1 + base);
   hn::StoreU(gen.x2, dd, g.ix2 + base);
+}
+
+// The acceptance test, as diffusion_step forms it, in float.
+HWY_INLINE void test(group& g, std::size_t base, F hbm_tau) {
+  const DF df;
+  F forward(0.0), backward(0.0);
+  for (std::size_t i = 0; i < 6; ++i) {
+    const F to = F(hn::LoadU(df, g.next[i] + base)) - F(hn::LoadU(df, g.r[i] + base));
+    const F f = to - hbm_tau * F(hn::LoadU(df, g.drift[i] + base));
+    const F b = -to - hbm_tau * F(hn::LoadU(df, g.next_drift[i] + base));
+    forward = forward + f * f;
+    backward = backward + b * b;
+  }
+  const F psi(hn::LoadU(df, g.next_psi + base));
+  const F ratio = psi / F(hn::LoadU(df, g.psi + base));
+  const F green = (forward - backward) / (F(2.0) * hbm_tau);
+  const F u(hn::LoadU(df, g.test_u + base));
+  const F eloc(hn::LoadU(df, g.next_eloc + base));
+  // A trial where psi vanishes or the local energy is not finite is refused.
+  const auto sound =
+      hn::And(hn::Gt(psi.v, hn::Zero(df)), hn::Lt(hn::Abs(eloc.v), hn::Set(df, HUGE_VALF)));
+  const auto accepted = hn::And(sound, hn::Lt(float_log(u / (ratio * ratio)).v, green.v));
+  hn::StoreU(hn::IfThenElseZero(accepted, hn::Set(df, 1.0f)), df, g.accepted + base);
 }
 
 // A walker is one cache line of 16 four-byte fields: r (6), eloc, psi,
@@ -243,14 +243,12 @@ HWY_INLINE void scatter(const group& g, [[maybe_unused]] const float* before, st
     const hn::Rebind<std::int32_t, DF> di;
     const hn::Rebind<std::int32_t, DD> dih;
     using V = hn::Vec<DF>;
-    alignas(64) float accepted[lane_width];
     alignas(64) std::int32_t ix[2][lane_width];
     for (std::size_t base = 0; base < lane_width; base += hn::Lanes(DD())) {
-      hn::Store(hn::DemoteTo(DFD(), hn::Load(DD(), g.accepted + base)), DFD(), accepted + base);
       hn::Store(hn::DemoteTo(dih, hn::Load(DD(), g.ix1 + base)), dih, ix[0] + base);
       hn::Store(hn::DemoteTo(dih, hn::Load(DD(), g.ix2 + base)), dih, ix[1] + base);
     }
-    const auto moved = hn::Ne(hn::Load(df, accepted), hn::Zero(df));
+    const auto moved = hn::Ne(hn::Load(df, g.accepted), hn::Zero(df));
     V a[8];
     for (std::size_t i = 0; i < 6; ++i) a[i] = hn::IfThenElse(moved, hn::Load(df, g.next[i]), hn::Load(df, g.r[i]));
     a[6] = hn::IfThenElse(moved, hn::Load(df, g.next_eloc), hn::Load(df, before));
@@ -270,7 +268,7 @@ HWY_INLINE void scatter(const group& g, [[maybe_unused]] const float* before, st
   {
     for (std::size_t k = 0; k < n; ++k) {
       diffusion_walker& x = w[k];
-      if (g.accepted[k] != 0.0) {
+      if (g.accepted[k] != 0.0f) {
         for (std::size_t i = 0; i < 6; ++i) {
           x.r[i] = g.next[i][k];
           x.drift[i] = g.next_drift[i][k];
@@ -295,18 +293,19 @@ void DiffusionStepLanes(diffusion_walker* w, std::size_t n, const covalent_ionic
   // Lanes past n hold copies of the first walker, walked and dropped.
   gather(w, n, g, before);
   const double hbm_tau_scalar = static_cast<double>(t.hbm) * tau;
-  const D hbm_tau(hbm_tau_scalar);
-  const D spread(std::sqrt(hbm_tau_scalar));
+  const F hbm_tau(hbm_tau_scalar);
+  const F spread(std::sqrt(hbm_tau_scalar));
   const covalent_ionic_trial<F> lanes_trial = broadcast(t);
   const std::size_t doubles = hn::Lanes(DD()), floats = hn::Lanes(DF());
   for (std::size_t base = 0; base < lane_width; base += doubles) draw_uniform(g, base);
   for (std::size_t base = 0; base < lane_width; base += floats) normal_at(g, base);
-  for (std::size_t base = 0; base < lane_width; base += doubles) propose(g, base, hbm_tau, spread);
+  for (std::size_t base = 0; base < lane_width; base += floats) propose(g, base, hbm_tau, spread);
   for (std::size_t base = 0; base < lane_width; base += floats) evaluate_at(g, base, lanes_trial);
-  for (std::size_t base = 0; base < lane_width; base += doubles) test(g, base, hbm_tau);
+  for (std::size_t base = 0; base < lane_width; base += doubles) draw_test_and_branch(g, base);
+  for (std::size_t base = 0; base < lane_width; base += floats) test(g, base, hbm_tau);
   scatter(g, before, n, w);
   for (std::size_t k = 0; k < n; ++k) {
-    out[k] = {g.accepted[k] != 0.0, before[k], w[k].eloc, g.branch[k]};
+    out[k] = {g.accepted[k] != 0.0f, before[k], w[k].eloc, g.branch[k]};
   }
 }
 
@@ -438,13 +437,13 @@ void ReweightingSumsLanes(const std::array<const float*, 10>& fixed, const float
   }
 }
 
-void ExactLogLanes(const double* x, double* y, std::size_t n) {
-  const DD dd;
-  const std::size_t lanes = hn::Lanes(dd);
+void FloatLogLanes(const float* x, float* y, std::size_t n) {
+  const DF df;
+  const std::size_t lanes = hn::Lanes(df);
   for (std::size_t first = 0; first < n; first += lanes) {
-    HWY_ALIGN double in[hn::MaxLanes(DD())], result[hn::MaxLanes(DD())];
+    HWY_ALIGN float in[hn::MaxLanes(DF())], result[hn::MaxLanes(DF())];
     for (std::size_t k = 0; k < lanes; ++k) in[k] = x[std::min(first + k, n - 1)];
-    hn::Store(exact_log(D(hn::Load(dd, in))).v, dd, result);
+    hn::Store(float_log(F(hn::Load(df, in))).v, df, result);
     for (std::size_t k = 0; k < lanes && first + k < n; ++k) y[first + k] = result[k];
   }
 }
@@ -495,7 +494,7 @@ HWY_EXPORT(DiffusionStepLanes);
 HWY_EXPORT(EvaluateCovalentIonicLanes);
 HWY_EXPORT(FixedPartsLanes);
 HWY_EXPORT(ReweightingSumsLanes);
-HWY_EXPORT(ExactLogLanes);
+HWY_EXPORT(FloatLogLanes);
 HWY_EXPORT(BoxMullerLanes);
 HWY_EXPORT(ExactExpLanes);
 
@@ -536,10 +535,10 @@ void reweighting_sums_lanes(const std::array<const float*, 10>& fixed, const flo
   HWY_DYNAMIC_DISPATCH(ReweightingSumsLanes)(fixed, psi, n, t, sums);
 }
 
-void exact_log_lanes(const double* x, double* y, std::size_t n) {
+void float_log_lanes(const float* x, float* y, std::size_t n) {
   if (n == 0) return;
   lane_target_from_environment();
-  HWY_DYNAMIC_DISPATCH(ExactLogLanes)(x, y, n);
+  HWY_DYNAMIC_DISPATCH(FloatLogLanes)(x, y, n);
 }
 
 void exact_exp_lanes(const double* x, double* y, std::size_t n) {

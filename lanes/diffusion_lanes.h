@@ -49,9 +49,9 @@ void reweighting_sums_lanes(const std::array<const float*, 10>& fixed, const flo
 // exact_exp of each of the n values (walkers' weights), in double lanes.
 void exact_exp_lanes(const double* x, double* y, std::size_t n);
 
-// exact_log of each of the n values, in double lanes, and box_muller of
-// each pair (u1[k], u2[k]), in float lanes.
-void exact_log_lanes(const double* x, double* y, std::size_t n);
+// float_log of each of the n values (the acceptance test's), and
+// box_muller of each pair (u1[k], u2[k]), in float lanes.
+void float_log_lanes(const float* x, float* y, std::size_t n);
 void box_muller_lanes(const float* u1, const float* u2, float* z1, float* z2, std::size_t n);
 
 }  // namespace vmc

@@ -23,14 +23,16 @@ namespace hn = hwy::HWY_NAMESPACE;
 // is within 2^-36 of p/m (relative error below 2^-52 on a value below
 // 2^15.4), while p/m, for x > 0, lies at least 1/m > 2^-31 from an integer
 // (m is prime and a, x < m); so its floor is the exact quotient, and
-// p - q m, exact too, is the residue.
+// p - q m, exact too, is the residue: q m (below 2^47) and the difference
+// are exact, so one fused multiply-add rounds nothing either, and gives the
+// same residue as a product and a difference where a target lacks it.
 template <class DD>
 struct component {
   hn::Vec<DD> a, m, inv_m;
   HWY_INLINE hn::Vec<DD> step(hn::Vec<DD> x) const {
     const hn::Vec<DD> p = hn::Mul(a, x);
     const hn::Vec<DD> q = hn::Floor(hn::Mul(p, inv_m));
-    return hn::Sub(p, hn::Mul(q, m));
+    return hn::NegMulAdd(q, m, p);
   }
 };
 

@@ -208,16 +208,19 @@ TEST(DmcCheckpoint, OneOfAnotherDiffusionStepIsRefused) {
   d.separations = {0.74f};
   d.parameters = {{0.25, 1, 0.4454}};
   const identity id = dmc_identity("test", d);
-  identity earlier;
-  for (const auto& [name, value] : id) {
-    if (name != "walk") earlier.emplace_back(name, value);
-  }
-  try {
-    checkpoint_state(checkpoint_bytes(earlier, "state"), id);
-    ADD_FAILURE() << "a checkpoint without the walk's revision was taken";
-  } catch (const checkpoint_error& e) {
-    EXPECT_NE(std::string(e.what()).find("it was written with walk (none), not 2"), std::string::npos)
-        << e.what();
+  for (const std::string was : {"(none)", "2"}) {
+    identity earlier;
+    for (const auto& [name, value] : id) {
+      if (name != "walk") earlier.emplace_back(name, value);
+      if (name == "walk" && was != "(none)") earlier.emplace_back(name, was);
+    }
+    try {
+      checkpoint_state(checkpoint_bytes(earlier, "state"), id);
+      ADD_FAILURE() << "a checkpoint of walk " << was << " was taken";
+    } catch (const checkpoint_error& e) {
+      EXPECT_NE(std::string(e.what()).find("it was written with walk " + was + ", not 3"), std::string::npos)
+          << e.what();
+    }
   }
 }
 

@@ -429,9 +429,9 @@ identity dmc_identity(const std::string& version, const dmc_settings& s) {
   return {{"version", version},
           {"command", "dmc"},
           // The diffusion step's own revision: 2 draws its normal deviates
-          // in float. A checkpoint of another would continue with other
-          // numbers than a fresh run gives.
-          {"walk", "2"},
+          // in float, 3 moves and tests in float too. A checkpoint of another
+          // would continue with other numbers than a fresh run gives.
+          {"walk", "3"},
           {"separations", separations},
           {"parameters", parameters},
           {"time-step", time_steps},

@@ -63,37 +63,38 @@ inline std::array<float, 6> normal_deviates(ecuyer& g) {
   return z;
 }
 
-// Moves w by one drift-diffusion step of tau with the acceptance test; draws
-// seven deviates from the walker's own stream. diffusion_step_lanes
+// Moves w by one drift-diffusion step of tau with the acceptance test, in
+// float, the positions' own precision: the Green's functions' exponent is
+// then good to about 3e-7 at any tau, far below what any acceptance notices.
+// Draws eight deviates from the walker's own stream: six for the move, one
+// for the test, one for the branching that follows. diffusion_step_lanes
 // (lanes/diffusion_lanes.h) takes eight walkers at once and equals it to the
 // bit; this one is the reference its tests hold it to.
 inline diffusion_move diffusion_step(diffusion_walker& w, const covalent_ionic_trial<float>& t,
                                      double tau) {
-  const double hbm_tau = static_cast<double>(t.hbm) * tau;
-  const double spread = std::sqrt(hbm_tau);
+  const double hbm_tau_double = static_cast<double>(t.hbm) * tau;
+  const auto hbm_tau = static_cast<float>(hbm_tau_double);
+  const auto spread = static_cast<float>(std::sqrt(hbm_tau_double));
   const std::array<float, 6> z = normal_deviates(w.g);
   coords next;
-  for (std::size_t i = 0; i < 6; ++i) {
-    next[i] = static_cast<float>(static_cast<double>(w.r[i]) +
-                                 hbm_tau * static_cast<double>(w.drift[i]) + spread * static_cast<double>(z[i]));
-  }
+  for (std::size_t i = 0; i < 6; ++i) next[i] = w.r[i] + (hbm_tau * w.drift[i] + spread * z[i]);
   const covalent_ionic_evaluation<float> e = evaluate_covalent_ionic(next, t);
   // ln of psi^2 G(R <- R') / (psi^2 G(R' <- R)).
-  double forward = 0, backward = 0;
+  float forward = 0, backward = 0;
   for (std::size_t i = 0; i < 6; ++i) {
-    const double to = static_cast<double>(next[i]) - static_cast<double>(w.r[i]);
-    const double f = to - hbm_tau * static_cast<double>(w.drift[i]);
-    const double b = -to - hbm_tau * static_cast<double>(e.grad_ln_psi[i]);
+    const float to = next[i] - w.r[i];
+    const float f = to - hbm_tau * w.drift[i];
+    const float b = -to - hbm_tau * e.grad_ln_psi[i];
     forward += f * f;
     backward += b * b;
   }
-  const double ratio = static_cast<double>(e.psi) / static_cast<double>(w.psi);
-  const double u = w.g.next();
+  const float ratio = e.psi / w.psi;
+  const float u = w.g.next();
   // Accepted when ln u < ln ratio^2 + (forward - backward) / (2 hbm tau), with
   // one logarithm: ln(u / ratio^2) against the Green's functions' term.
   // A trial where psi vanishes or the local energy is not finite is refused.
   const bool accepted = e.psi > 0.0f && std::isfinite(e.eloc) &&
-                        exact_log(u / (ratio * ratio)) < (forward - backward) / (2.0 * hbm_tau);
+                        float_log(u / (ratio * ratio)) < (forward - backward) / (2.0f * hbm_tau);
   const float before = w.eloc;
   if (accepted) {
     w.r = next;

@@ -1,5 +1,5 @@
-// The logarithm and exponential in double (the acceptance test and the
-// weights of diffusion), and in float the logarithm, the cosine and sine of
+// The exponential in double (the weights of diffusion), and in float the
+// logarithm (Box-Muller's and the acceptance test's), the cosine and sine of
 // 2 pi u and Box-Muller's normal deviates, written once over a number type T
 // from operations that are exactly rounded everywhere (+, -, *, /, square
 // root, floor, compare, choose), so that every vector target computes them
@@ -14,70 +14,20 @@
 // includes nothing; a comparison of two T gives a mask that if_then_else
 // takes (a bool for the scalar types).
 
-// The constants of the series, computed once when compiled: 1/n and 1/n!.
+// The constants of the exponential's series, computed once when compiled:
+// 1/n!.
 struct normal_constants {
-  double inverse[24];  // 1/n
   double inverse_factorial[20];
 };
 
 constexpr normal_constants make_normal_constants() {
   normal_constants c{};
-  for (int n = 1; n < 24; ++n) c.inverse[n] = 1.0 / n;
   double f = 1;
   for (int n = 0; n < 20; ++n) {
     if (n > 1) f /= n;
     c.inverse_factorial[n] = f;
   }
   return c;
-}
-
-// ln x for x > 0: x = m 2^e with m in [sqrt(1/2), sqrt(2)] from x's bits,
-// ln m = 2 atanh(f) = 2 (f + f^3/3 + f^5/5 + ...), f = (m - 1)/(m + 1),
-// |f| <= 0.172, the series to f^23 (the rest below 1e-18 of ln m), and
-// ln x = e ln 2 + ln m with ln 2 in two parts, the first exact times e.
-// Within a few ulps of ln x for every normal x; 0 gives -infinity,
-// +infinity itself, a negative x or NaN gives NaN.
-template <class T>
-VMC_FORMULA_INLINE T exact_log(T x) {
-  static constexpr normal_constants c = make_normal_constants();
-  T m, e;
-  split_exponent(x, m, e);
-  const auto past = m > T(1.4142135623730951);
-  m = if_then_else(past, m * T(0.5), m);
-  e = if_then_else(past, e + T(1), e);
-  const T f = (m - T(1)) / (m + T(1));
-  const T s = f * f;
-  // 1/3 + s/5 + ... + s^10/23 in Estrin's order: pairs, then pairs of pairs,
-  // a short chain of dependent operations.
-  const T s2 = s * s;
-  const T s4 = s2 * s2;
-  const T a0 = T(c.inverse[3]) + T(c.inverse[5]) * s, a1 = T(c.inverse[7]) + T(c.inverse[9]) * s;
-  const T a2 = T(c.inverse[11]) + T(c.inverse[13]) * s, a3 = T(c.inverse[15]) + T(c.inverse[17]) * s;
-  const T a4 = T(c.inverse[19]) + T(c.inverse[21]) * s, a5 = T(c.inverse[23]);
-  const T b0 = a0 + s2 * a1, b1 = a2 + s2 * a3, b2 = a4 + s2 * a5;
-  const T p = (b0 + s4 * b1) + (s4 * s4) * b2;
-  const T two_f = f + f;
-  const T ln_m = two_f + two_f * (s * p);
-  // ln 2 = ln2_high + ln2_low, ln2_high with 32 bits, so e ln2_high is exact.
-  T y = e * T(6.93147180369123816490e-01) + (e * T(1.90821492927058770002e-10) + ln_m);
-  const T infinity = T(HUGE_VAL);
-  y = if_then_else(x > T(0), y, infinity - infinity);
-  y = if_then_else(x == T(0), -infinity, y);
-  y = if_then_else(x == infinity, infinity, y);
-  return y;
-}
-
-// Whether exact_log(x) < y is sure without taking the logarithm: ln x <= x - 1
-// for every x > 0, and exact_log(x) is within 2^-45 |ln x| of ln x (a test
-// finds 4e-16), so at most (x - 1) + 2^-45 |x - 1|; where x - 1 with
-// 2^-40 |x - 1| more (room for the rounding of x - 1 and of this sum) is
-// still below y, so is exact_log(x). Where it is not sure, exact_log(x) < y
-// may hold or not. A NaN on either side is never sure; x must not be
-// negative (where exact_log is NaN).
-template <class T>
-VMC_FORMULA_INLINE auto surely_log_below(T x, T y) {
-  const T d = x - T(1);
-  return d + if_then_else(d < T(0), T(0) - d, d) * T(0x1p-40) < y;
 }
 
 // e^x (the weights of diffusion): x = k ln 2 + r with k = floor(x / ln 2 + 1/2), ln 2 in two parts (k
@@ -106,7 +56,8 @@ VMC_FORMULA_INLINE T exact_exp(T x) {
 // uniform inputs are floats (24 bits), which a double Box-Muller would not
 // make any finer, and the float lanes hold twice the double ones.
 
-// ln x in float, as exact_log: x = m 2^e, f = (m - 1)/(m + 1), the series of
+// ln x in float (Box-Muller's and the acceptance test's): x = m 2^e with m
+// in [sqrt(1/2), sqrt(2)] from x's bits, f = (m - 1)/(m + 1), the series of
 // ln m to f^11 (the rest below 2e-9 of ln m), ln 2 in two parts, the first
 // with 16 bits so that e ln2_high is exact for every float. Within a few
 // float ulps of ln x for every normal float x; 0 gives -infinity, +infinity

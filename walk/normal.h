@@ -4,8 +4,8 @@
 
 #include "model/number.h"
 
-// exact_log and exact_exp for double; float_log, cos_sin_two_pi and
-// box_muller for float.
+// exact_exp for double; float_log, cos_sin_two_pi and box_muller for
+// float.
 
 namespace vmc {
 

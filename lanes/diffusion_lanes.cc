@@ -236,7 +236,8 @@ HWY_INLINE void gather(const diffusion_walker* w, std::size_t n, group& g, float
 
 // The first n walkers after the step: the trial's state where it was
 // accepted, the old one elsewhere, and the generators where they stopped.
-HWY_INLINE void scatter(const group& g, [[maybe_unused]] const float* before, std::size_t n, diffusion_walker* w) {
+HWY_INLINE void scatter(const group& g, const float* before, std::size_t n, diffusion_walker* w,
+                        float* after) {
 #if VMC_ROWS_OF_EIGHT
   {
     const DF df;
@@ -252,6 +253,7 @@ HWY_INLINE void scatter(const group& g, [[maybe_unused]] const float* before, st
     V a[8];
     for (std::size_t i = 0; i < 6; ++i) a[i] = hn::IfThenElse(moved, hn::Load(df, g.next[i]), hn::Load(df, g.r[i]));
     a[6] = hn::IfThenElse(moved, hn::Load(df, g.next_eloc), hn::Load(df, before));
+    hn::Store(a[6], df, after);
     a[7] = hn::IfThenElse(moved, hn::Load(df, g.next_psi), hn::Load(df, g.psi));
     transpose8(a);
     for (std::size_t k = 0; k < n; ++k) hn::StoreU(a[k], df, reinterpret_cast<float*>(w + k));
@@ -278,8 +280,24 @@ HWY_INLINE void scatter(const group& g, [[maybe_unused]] const float* before, st
       }
       x.g = {static_cast<std::int32_t>(g.ix1[k]), static_cast<std::int32_t>(g.ix2[k])};
     }
+    for (std::size_t k = 0; k < lane_width; ++k) after[k] = g.accepted[k] != 0.0f ? g.next_eloc[k] : before[k];
   }
 #endif
+}
+
+// Each lane's weigh(): the cut local energies before and after (std::clamp's
+// comparisons, in its order) and the weight's exponential.
+HWY_INLINE void weigh_at(const float* before, const float* after, std::size_t base,
+                         const diffusion_weighing& h, double* cut_after, double* weight) {
+  const DD dd;
+  const D e_best(h.e_best), low(-h.e_cut), high(h.e_cut);
+  const auto cut = [&](D e) {
+    const D v = e - e_best;
+    return e_best + D(hn::IfThenElse(hn::Lt(v.v, low.v), low.v, hn::IfThenElse(hn::Lt(high.v, v.v), high.v, v.v)));
+  };
+  const D b = cut(widen_at(before + base)), a = cut(widen_at(after + base));
+  hn::StoreU(a.v, dd, cut_after + base);
+  hn::StoreU(exact_exp(D(-h.tau_eff) * (D(0.5) * (b + a) - D(h.e_trial))).v, dd, weight + base);
 }
 
 #undef VMC_ROWS_OF_EIGHT
@@ -287,9 +305,11 @@ HWY_INLINE void scatter(const group& g, [[maybe_unused]] const float* before, st
 }  // namespace
 
 void DiffusionStepLanes(diffusion_walker* w, std::size_t n, const covalent_ionic_trial<float>& t,
-                        double tau, diffusion_move* out) {
+                        double tau, const diffusion_weighing& h, diffusion_move* out,
+                        diffusion_weight* weights) {
   group g;
-  alignas(64) float before[lane_width];
+  alignas(64) float before[lane_width], after[lane_width];
+  alignas(64) double cut_after[lane_width], weight[lane_width];
   // Lanes past n hold copies of the first walker, walked and dropped.
   gather(w, n, g, before);
   const double hbm_tau_scalar = static_cast<double>(t.hbm) * tau;
@@ -303,9 +323,11 @@ void DiffusionStepLanes(diffusion_walker* w, std::size_t n, const covalent_ionic
   for (std::size_t base = 0; base < lane_width; base += floats) evaluate_at(g, base, lanes_trial);
   for (std::size_t base = 0; base < lane_width; base += doubles) draw_test_and_branch(g, base);
   for (std::size_t base = 0; base < lane_width; base += floats) test(g, base, hbm_tau);
-  scatter(g, before, n, w);
+  scatter(g, before, n, w, after);
+  for (std::size_t base = 0; base < lane_width; base += doubles) weigh_at(before, after, base, h, cut_after, weight);
   for (std::size_t k = 0; k < n; ++k) {
-    out[k] = {g.accepted[k] != 0.0f, before[k], w[k].eloc, g.branch[k]};
+    out[k] = {g.accepted[k] != 0.0f, before[k], after[k], g.branch[k]};
+    weights[k] = {cut_after[k], weight[k]};
   }
 }
 
@@ -499,7 +521,8 @@ HWY_EXPORT(BoxMullerLanes);
 HWY_EXPORT(ExactExpLanes);
 
 void diffusion_step_lanes(diffusion_walker* w, std::size_t n, const covalent_ionic_trial<float>& t,
-                          double tau, diffusion_move* out) {
+                          double tau, const diffusion_weighing& h, diffusion_move* out,
+                          diffusion_weight* weights) {
   if (n > lane_width) throw std::invalid_argument("diffusion_step_lanes: more walkers than lanes");
   for (std::size_t k = 0; k < n; ++k) {
     // The lanes step a x mod m, which Schrage's step equals only in 0 ... m - 1.
@@ -509,7 +532,7 @@ void diffusion_step_lanes(diffusion_walker* w, std::size_t n, const covalent_ion
   }
   if (n == 0) return;
   lane_target_from_environment();
-  HWY_DYNAMIC_DISPATCH(DiffusionStepLanes)(w, n, t, tau, out);
+  HWY_DYNAMIC_DISPATCH(DiffusionStepLanes)(w, n, t, tau, h, out, weights);
 }
 
 void evaluate_covalent_ionic_lanes(const coords* r, std::size_t n,

@@ -15,10 +15,11 @@
 namespace vmc {
 
 // diffusion_step(w[k], t, tau) for k = 0 ... n - 1 (n <= lane_width), the
-// moves into out[k]. Every generator's state must lie in 0 ... m - 1 of each
-// component, as after any one draw.
+// moves into out[k], and weigh(out[k], h) into weights[k]. Every generator's
+// state must lie in 0 ... m - 1 of each component, as after any one draw.
 void diffusion_step_lanes(diffusion_walker* w, std::size_t n, const covalent_ionic_trial<float>& t,
-                          double tau, diffusion_move* out);
+                          double tau, const diffusion_weighing& h, diffusion_move* out,
+                          diffusion_weight* weights);
 
 // evaluate_covalent_ionic(r[k], t) for k = 0 ... n - 1, in lanes of any count n.
 void evaluate_covalent_ionic_lanes(const coords* r, std::size_t n,

@@ -230,15 +230,22 @@ TEST_P(DiffusionLanes, EveryLaneIsTheScalarStepToTheBit) {
       lanes.push_back(diffusion_walker_at(r, t, g));
     }
     scalar = lanes;
-    std::int64_t refused = 0;
+    std::int64_t refused = 0, cut = 0;
     std::vector<diffusion_move> moves(lanes.size());
+    std::vector<diffusion_weight> weights(lanes.size());
+    // A cutoff of 20 eV, which the walker far out and the large step meet.
+    const diffusion_weighing h{-31.0, 20.0, -31.5, 0.9 * tau};
     for (int step = 0; step < 400; ++step) {
       for (std::size_t first = 0; first < lanes.size(); first += lane_width) {
         diffusion_step_lanes(lanes.data() + first, std::min(lane_width, lanes.size() - first), t,
-                             tau, moves.data() + first);
+                             tau, h, moves.data() + first, weights.data() + first);
       }
       for (std::size_t k = 0; k < lanes.size(); ++k) {
         const diffusion_move m = diffusion_step(scalar[k], t, tau);
+        const diffusion_weight w = weigh(m, h);
+        ASSERT_EQ(bits(weights[k].after), bits(w.after)) << k << " " << step;
+        ASSERT_EQ(bits(weights[k].weight), bits(w.weight)) << k << " " << step;
+        cut += std::fabs(w.after - h.e_best) == h.e_cut;
         refused += !m.accepted;
         const diffusion_walker& a = lanes[k];
         const diffusion_walker& b = scalar[k];
@@ -256,6 +263,7 @@ TEST_P(DiffusionLanes, EveryLaneIsTheScalarStepToTheBit) {
       }
     }
     if (tau > 0.01) EXPECT_GT(refused, 100);
+    EXPECT_GT(cut, 10) << tau;
   }
 }
 
@@ -267,9 +275,13 @@ TEST(DiffusionLanes, RefusesMoreWalkersThanLanesAndStatesOutsideTheGenerator) {
   std::vector<diffusion_walker> w(lane_width + 1,
                                   diffusion_walker_at({0.1f, 0, 0.3f, 0, 0.2f, -0.3f}, t, ecuyer{}));
   std::vector<diffusion_move> moves(w.size());
-  EXPECT_THROW(diffusion_step_lanes(w.data(), w.size(), t, 2e-4, moves.data()), std::invalid_argument);
+  std::vector<diffusion_weight> weights(w.size());
+  const diffusion_weighing h{-31.0, 100.0, -31.0, 2e-4};
+  EXPECT_THROW(diffusion_step_lanes(w.data(), w.size(), t, 2e-4, h, moves.data(), weights.data()),
+               std::invalid_argument);
   w[0].g.ix1 = 2147483563;
-  EXPECT_THROW(diffusion_step_lanes(w.data(), 1, t, 2e-4, moves.data()), std::invalid_argument);
+  EXPECT_THROW(diffusion_step_lanes(w.data(), 1, t, 2e-4, h, moves.data(), weights.data()),
+               std::invalid_argument);
 }
 
 }  // namespace

@@ -319,7 +319,7 @@ TEST(DiffusionStep, WithoutBranchingSamplesPsiSquaredAtAnyTimeStep) {
 // Where it matters, with a poor trial function and a large time step, the
 // energy before the move would be off by -tau Var(E_L), a third of an eV.
 TEST(Dmc, WeighsTheLocalEnergyWhereTheWalkerNowStands) {
-  dmc_settings settings = short_run(0.74f, {0.25, 1.0, 0.44538185}, 200, 4000);
+  dmc_settings settings = short_run(0.74f, {0.25, 1.0, 0.44538185}, 400, 2000);
   settings.time_steps = {0.01f};
   const dmc_row r = run_dmc(settings, 0);
   EXPECT_NEAR(r.energy, r.energy_unweighted, 4.0 * r.error) << r.error;

@@ -429,7 +429,8 @@ identity dmc_identity(const std::string& version, const dmc_settings& s) {
   return {{"version", version},
           {"command", "dmc"},
           // The diffusion step's own revision: 2 draws its normal deviates
-          // in float, 3 moves and tests in float too. A checkpoint of another
+          // in float, 3 moves and tests in float too and takes tau_eff from
+          // the steps before each one. A checkpoint of another
           // would continue with other numbers than a fresh run gives.
           {"walk", "3"},
           {"separations", separations},

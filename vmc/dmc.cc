@@ -35,19 +35,6 @@ constexpr double average_share = 0.01;             // running average of E: weig
 constexpr double lowest_population = 0.25;         // of the target: below it the run ends
 constexpr double highest_population = 4.0;         // of the target: above it the run ends
 
-// The local energy that weighs a walker, cut off around the best estimate of
-// the energy (Umrigar, Nightingale and Runge 1993): |S - E_best| <= E_cut with
-// E_cut = 2 / sqrt(tau) in hartree units, here 2 sqrt(E_h / tau) with tau in
-// 1/eV and E_h the model's hartree, e2 / abohr. Near a nucleus or where the
-// trial function lacks a cusp, E_L can reach thousands of eV, and one
-// walker's weight would then rule a step's energy and copy it without end;
-// the cutoff vanishes as tau -> 0, so the energy it gives converges to the
-// same limit. At the default tau of 1e-4 /eV it is 1043 eV, beyond all but
-// the rarest local energies of a sound trial function.
-double cut_local_energy(double eloc, double e_best, double e_cut) {
-  return e_best + std::clamp(eloc - e_best, -e_cut, e_cut);
-}
-
 // A step's sums over its walkers in walker order: of the weights, of the
 // weighted cut local energies, and of the local energies of the walkers'
 // copies.
@@ -60,12 +47,12 @@ struct step_sums {
 // its copies' energies) and its copies floor(min(w + u, 3)) in `copies`
 // (-1 when its weight is not finite). Kept apart from the branching, which
 // calls out, so that the sums stay in registers.
-[[gnu::noinline]] std::size_t one_copy_each(const double* weight, const double* after,
+[[gnu::noinline]] std::size_t one_copy_each(const diffusion_weight* weights,
                                             const diffusion_move* done, std::size_t k,
                                             std::size_t n, step_sums& sums, int& copies) {
   double sw = sums.sw, swe = sums.swe, e_plain = sums.e_plain;
   for (; k < n; ++k) {
-    const double w = weight[k];
+    const double w = weights[k].weight;
     // The step's weight multiplies the local energy where the walker now
     // stands: after branching the walkers are distributed as f = psi_T phi,
     // the move and its weight carry f at one step to f at the next, so the
@@ -75,7 +62,7 @@ struct step_sums {
     // -tau Var(E_L), a third of an eV for the classic trial function at
     // tau = 0.01 /eV.
     sw += w;
-    swe += w * after[k];
+    swe += w * weights[k].after;
     // One copy for 1 <= w + u < 2, never for a weight that is not finite.
     const double copies_up = w + done[k].branch;
     if (!(copies_up >= 1 && copies_up < 2)) {
@@ -145,9 +132,7 @@ namespace {
 struct alignas(64) walker_part {
   std::vector<diffusion_walker> walkers;
   std::vector<diffusion_move> done;
-  // Each walker's cut local energy after its move, and its weight (first the
-  // mean of its cut energies before and after the move, less E_T).
-  std::vector<double> after, weight;
+  std::vector<diffusion_weight> weights;  // each walker's cut energy after its move and its weight
   std::vector<branching> branchings;  // of a step, in walker order
   std::int64_t accepted = 0;
   double seconds = 0;  // the last step's move
@@ -264,28 +249,22 @@ bool uneven(const std::vector<walker_part>& parts, const std::vector<std::size_t
   return false;
 }
 
-// Moves the part's walkers in groups of lane_width, in vector lanes, each to
-// the bit as diffusion_step would move it alone, and takes each group's
-// acceptances and cut local energies while it is at hand; times the whole.
-void move_part(walker_part& part, const covalent_ionic_trial<float>& t, double tau, double e_average,
-               double e_trial, double e_cut) {
+// Moves and weighs the part's walkers in groups of lane_width, in vector
+// lanes, each to the bit as diffusion_step and weigh would alone, and counts
+// the acceptances; times the whole.
+void move_part(walker_part& part, const covalent_ionic_trial<float>& t, double tau,
+               const diffusion_weighing& h) {
   const double start = omp_get_wtime();
   const std::size_t n = part.walkers.size();
   part.done.resize(n);
-  part.after.resize(n);
-  part.weight.resize(n);
+  part.weights.resize(n);
   std::int64_t accepted = 0;
   for (std::size_t first = 0; first < n; first += lane_width) {
     const std::size_t count = std::min(lane_width, n - first);
-    diffusion_step_lanes(part.walkers.data() + first, count, t, tau, part.done.data() + first);
-    for (std::size_t k = first; k < first + count; ++k) {
-      const diffusion_move& m = part.done[k];
-      accepted += m.accepted;
-      const double before = cut_local_energy(m.eloc_before, e_average, e_cut);
-      part.after[k] = cut_local_energy(m.eloc_after, e_average, e_cut);
-      part.weight[k] = 0.5 * (before + part.after[k]) - e_trial;
-    }
+    diffusion_step_lanes(part.walkers.data() + first, count, t, tau, h, part.done.data() + first,
+                         part.weights.data() + first);
   }
+  for (const diffusion_move& m : part.done) accepted += m.accepted;
   part.accepted = accepted;
   part.seconds = omp_get_wtime() - start;
 }
@@ -318,6 +297,11 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
   const auto target_walkers = static_cast<std::uint64_t>(settings.walkers);
   auto stream = [&](std::uint64_t k) { return plan.stream(index, k); };
   constexpr model_constants c = make_constants();
+  // The local-energy cutoff (cut_local_energy, walk/diffusion.h): E_cut =
+  // 2 / sqrt(tau) in hartree units, here 2 sqrt(E_h / tau) with tau in 1/eV
+  // and E_h the model's hartree, e2 / abohr. At the default tau of 1e-4 /eV
+  // it is 1043 eV, beyond all but the rarest local energies of a sound trial
+  // function.
   const double e_cut =
       2.0 * std::sqrt(static_cast<double>(c.e2) / static_cast<double>(c.abohr) / tau);
 
@@ -401,84 +385,68 @@ dmc_row run_dmc_keeping(const dmc_settings& settings, std::size_t index,
     // stays in the cache of the core that moves it; only the sums and the
     // generators of the copies pass from part to part, in walker order.
     const auto team = static_cast<int>(parts.size());
-#pragma omp parallel num_threads(team) if (team > 1)
-    {
-#pragma omp for schedule(static, 1)
-      for (std::size_t q = 0; q < parts.size(); ++q) {
-        try {
-          move_part(parts[q], t, tau, e_average, e_trial, e_cut);
-        } catch (...) {
-          failure.keep(std::current_exception());
-        }
+    // tau_eff: tau times the acceptance of the steps before this one (of
+    // none, 1), the same for every part.
+    const double tau_eff =
+        st.moves > 0 ? tau * static_cast<double>(st.accepted) / static_cast<double>(st.moves) : tau;
+    const diffusion_weighing weighing{e_average, e_cut, e_trial, tau_eff};
+#pragma omp parallel for ordered schedule(static, 1) num_threads(team) if (team > 1)
+    for (std::size_t q = 0; q < parts.size(); ++q) {
+      walker_part& part = parts[q];
+      // Each walker's move and weight, exp(-tau_eff ((S + S')/2 - E_T)), in
+      // vector lanes, the same to the bit on every target.
+      bool weighed = false, branched = false;
+      try {
+        move_part(part, t, tau, weighing);
+        weighed = true;
+      } catch (...) {
+        failure.keep(std::current_exception());
       }
-      // Every thread takes the acceptance so far, this step's included.
-      std::int64_t accepted = st.accepted, moves = st.moves;
-      for (const walker_part& part : parts) {
-        accepted += part.accepted;
-        moves += static_cast<std::int64_t>(part.done.size());
-      }
-      const double tau_eff = tau * static_cast<double>(accepted) / static_cast<double>(moves);
-#pragma omp for ordered schedule(static, 1) nowait
-      for (std::size_t q = 0; q < parts.size(); ++q) {
-        walker_part& part = parts[q];
-        // Each walker's weight, exp(-tau_eff ((S + S')/2 - E_T)), the
-        // exponentials in vector lanes (exact_exp, the same to the bit on
-        // every target).
-        bool weighed = false, branched = false;
-        try {
-          for (double& x : part.weight) x = -tau_eff * x;
-          exact_exp_lanes(part.weight.data(), part.weight.data(), part.weight.size());
-          weighed = true;
-        } catch (...) {
-          failure.keep(std::current_exception());
-        }
 #pragma omp ordered
-        {
-          // After a failure the parts that follow leave the sums alone: the
-          // run ends with the first.
-          if (weighed && !failure.any()) {
-            try {
-              // The sums of the step, the copies of each walker, and the sum
-              // of the local energies of the next population, in its order.
-              part.branchings.clear();
-              const std::size_t count = part.walkers.size();
-              for (std::size_t k = 0; k < count; ++k) {
-                int copies = 1;
-                k = one_copy_each(part.weight.data(), part.after.data(), part.done.data(), k, count,
-                                  sums, copies);
-                if (copies < 0) end_run(s, step + 1, "a walker's weight is not finite");
-                if (k == count) break;
-                branching b{k, copies, {}};
-                if (copies == 0) idle.push_back(part.walkers[k].g);
-                const double e = static_cast<double>(part.done[k].eloc_after);
-                for (int copy = 0; copy < copies; ++copy) {
-                  sums.e_plain += e;
-                  if (copy == 0) continue;
-                  if (!idle.empty()) {
-                    b.g[copy - 1] = idle.front();
-                    idle.pop_front();
-                  } else {
-                    if (st.streams == plan.streams_per_separation) {
-                      throw std::logic_error(
-                          "run_dmc: more streams than a population within its band needs");
-                    }
-                    b.g[copy - 1] = stream(st.streams++);
-                  }
-                }
-                part.branchings.push_back(b);
-              }
-              branched = true;
-            } catch (...) {
-              failure.keep(std::current_exception());
-            }
-          }
-        }
-        if (branched) {
+      {
+        // After a failure the parts that follow leave the sums alone: the
+        // run ends with the first.
+        if (weighed && !failure.any()) {
           try {
-            branch_in_place(part.walkers, part.branchings);
+            // The sums of the step, the copies of each walker, and the sum
+            // of the local energies of the next population, in its order.
+            part.branchings.clear();
+            const std::size_t count = part.walkers.size();
+            for (std::size_t k = 0; k < count; ++k) {
+              int copies = 1;
+              k = one_copy_each(part.weights.data(), part.done.data(), k, count, sums, copies);
+              if (copies < 0) end_run(s, step + 1, "a walker's weight is not finite");
+              if (k == count) break;
+              branching b{k, copies, {}};
+              if (copies == 0) idle.push_back(part.walkers[k].g);
+              const double e = static_cast<double>(part.done[k].eloc_after);
+              for (int copy = 0; copy < copies; ++copy) {
+                sums.e_plain += e;
+                if (copy == 0) continue;
+                if (!idle.empty()) {
+                  b.g[copy - 1] = idle.front();
+                  idle.pop_front();
+                } else {
+                  if (st.streams == plan.streams_per_separation) {
+                    throw std::logic_error(
+                        "run_dmc: more streams than a population within its band needs");
+                  }
+                  b.g[copy - 1] = stream(st.streams++);
+                }
+              }
+              part.branchings.push_back(b);
+            }
+            branched = true;
           } catch (...) {
             failure.keep(std::current_exception());
           }
+        }
+      }
+      if (branched) {
+        try {
+          branch_in_place(part.walkers, part.branchings);
+        } catch (...) {
+          failure.keep(std::current_exception());
         }
       }
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -103,6 +104,37 @@ inline diffusion_move diffusion_step(diffusion_walker& w, const covalent_ionic_t
     w.drift = e.grad_ln_psi;
   }
   return {accepted, before, w.eloc, w.g.next()};
+}
+
+// How a step weighs its walkers. The local energy that weighs a walker is
+// cut off around the best estimate of the energy (Umrigar, Nightingale and
+// Runge 1993): |S - e_best| <= e_cut. Near a nucleus or where the trial
+// function lacks a cusp, E_L can reach thousands of eV, and one walker's
+// weight would then rule a step's energy and copy it without end; the
+// cutoff vanishes as tau -> 0, so the energy it gives converges to the same
+// limit. tau_eff is tau times the acceptance of the steps before.
+struct diffusion_weighing {
+  double e_best;
+  double e_cut;
+  double e_trial;
+  double tau_eff;
+};
+
+inline double cut_local_energy(double eloc, double e_best, double e_cut) {
+  return e_best + std::clamp(eloc - e_best, -e_cut, e_cut);
+}
+
+// A walker's weight for a move, exp(-tau_eff ((S + S')/2 - E_T)) with S and
+// S' its cut local energies before and after, and S'.
+struct diffusion_weight {
+  double after;
+  double weight;
+};
+
+inline diffusion_weight weigh(const diffusion_move& m, const diffusion_weighing& h) {
+  const double before = cut_local_energy(m.eloc_before, h.e_best, h.e_cut);
+  const double after = cut_local_energy(m.eloc_after, h.e_best, h.e_cut);
+  return {after, exact_exp(-h.tau_eff * (0.5 * (before + after) - h.e_trial))};
 }
 
 }  // namespace vmc

@@ -35,10 +35,9 @@ namespace hn = hwy::HWY_NAMESPACE;
 namespace {
 
 // Float lanes at full width: eight in one vector on AVX2 and AVX-512 (four
-// on 128-bit targets, two vectors a group). The double work (the generator,
-// the deviates, the positions' sums, the acceptance) runs in double vectors
-// of as many lanes as the target has, with their own float lanes for the
-// deviates.
+// on 128-bit targets, two vectors a group). The double work (the generator
+// and the weights) runs in double vectors of as many lanes as the target
+// has, with their own float lanes for the deviates.
 using DF = hn::CappedTag<float, lane_width>;
 using DD = hn::CappedTag<double, lane_width>;
 using DFD = hn::Rebind<float, DD>;
@@ -154,9 +153,10 @@ HWY_INLINE void test(group& g, std::size_t base, F hbm_tau) {
 // drift (6) and the generator's two states. Where a float vector holds eight
 // lanes, a group is gathered as two 8 x 8 blocks of walker rows turned into
 // columns, and scattered back the same way; elsewhere field by field.
-static_assert(sizeof(diffusion_walker) == 16 * sizeof(float) && offsetof(diffusion_walker, eloc) == 24 &&
-              offsetof(diffusion_walker, psi) == 28 && offsetof(diffusion_walker, drift) == 32 &&
-              offsetof(diffusion_walker, g) == 56 && sizeof(ecuyer) == 8);
+static_assert(sizeof(diffusion_walker) == 16 * sizeof(float) &&
+              offsetof(diffusion_walker, eloc) == 24 && offsetof(diffusion_walker, psi) == 28 &&
+              offsetof(diffusion_walker, drift) == 32 && offsetof(diffusion_walker, g) == 56 &&
+              sizeof(ecuyer) == 8);
 
 #if HWY_TARGET != HWY_SCALAR && HWY_MAX_BYTES >= 32
 #define VMC_ROWS_OF_EIGHT 1
@@ -194,42 +194,42 @@ HWY_INLINE void transpose8(V (&v)[8]) {
 // `before`; lanes past n take walker 0.
 HWY_INLINE void gather(const diffusion_walker* w, std::size_t n, group& g, float* before) {
 #if VMC_ROWS_OF_EIGHT
-  {
-    const DF df;
-    const hn::Rebind<std::int32_t, DF> di;
-    const hn::Rebind<std::int32_t, DD> dih;
-    using V = hn::Vec<DF>;
-    V a[8];
-    for (std::size_t k = 0; k < 8; ++k) a[k] = hn::LoadU(df, reinterpret_cast<const float*>(w + (k < n ? k : 0)));
-    transpose8(a);
-    for (std::size_t i = 0; i < 6; ++i) hn::Store(a[i], df, g.r[i]);
-    hn::Store(a[6], df, before);
-    hn::Store(a[7], df, g.psi);
-    V b[8];
-    for (std::size_t k = 0; k < 8; ++k) b[k] = hn::LoadU(df, reinterpret_cast<const float*>(w + (k < n ? k : 0)) + 8);
-    transpose8(b);
-    for (std::size_t i = 0; i < 6; ++i) hn::Store(b[i], df, g.drift[i]);
-    alignas(64) std::int32_t ix[2][lane_width];
-    hn::Store(hn::BitCast(di, b[6]), di, ix[0]);
-    hn::Store(hn::BitCast(di, b[7]), di, ix[1]);
-    for (std::size_t base = 0; base < lane_width; base += hn::Lanes(DD())) {
-      hn::Store(hn::PromoteTo(DD(), hn::Load(dih, ix[0] + base)), DD(), g.ix1 + base);
-      hn::Store(hn::PromoteTo(DD(), hn::Load(dih, ix[1] + base)), DD(), g.ix2 + base);
-    }
+  const DF df;
+  const hn::Rebind<std::int32_t, DF> di;
+  const hn::Rebind<std::int32_t, DD> dih;
+  using V = hn::Vec<DF>;
+  V a[8];
+  for (std::size_t k = 0; k < 8; ++k) {
+    a[k] = hn::LoadU(df, reinterpret_cast<const float*>(w + (k < n ? k : 0)));
+  }
+  transpose8(a);
+  for (std::size_t i = 0; i < 6; ++i) hn::Store(a[i], df, g.r[i]);
+  hn::Store(a[6], df, before);
+  hn::Store(a[7], df, g.psi);
+  V b[8];
+  for (std::size_t k = 0; k < 8; ++k) {
+    b[k] = hn::LoadU(df, reinterpret_cast<const float*>(w + (k < n ? k : 0)) + 8);
+  }
+  transpose8(b);
+  for (std::size_t i = 0; i < 6; ++i) hn::Store(b[i], df, g.drift[i]);
+  alignas(64) std::int32_t ix[2][lane_width];
+  hn::Store(hn::BitCast(di, b[6]), di, ix[0]);
+  hn::Store(hn::BitCast(di, b[7]), di, ix[1]);
+  for (std::size_t base = 0; base < lane_width; base += hn::Lanes(DD())) {
+    hn::Store(hn::PromoteTo(DD(), hn::Load(dih, ix[0] + base)), DD(), g.ix1 + base);
+    hn::Store(hn::PromoteTo(DD(), hn::Load(dih, ix[1] + base)), DD(), g.ix2 + base);
   }
 #else
-  {
-    for (std::size_t k = 0; k < lane_width; ++k) {
-      const diffusion_walker& x = w[k < n ? k : 0];
-      for (std::size_t i = 0; i < 6; ++i) {
-        g.r[i][k] = x.r[i];
-        g.drift[i][k] = x.drift[i];
-      }
-      before[k] = x.eloc;
-      g.psi[k] = x.psi;
-      g.ix1[k] = x.g.ix1;
-      g.ix2[k] = x.g.ix2;
+  for (std::size_t k = 0; k < lane_width; ++k) {
+    const diffusion_walker& x = w[k < n ? k : 0];
+    for (std::size_t i = 0; i < 6; ++i) {
+      g.r[i][k] = x.r[i];
+      g.drift[i][k] = x.drift[i];
     }
+    before[k] = x.eloc;
+    g.psi[k] = x.psi;
+    g.ix1[k] = x.g.ix1;
+    g.ix2[k] = x.g.ix2;
   }
 #endif
 }
@@ -239,48 +239,48 @@ HWY_INLINE void gather(const diffusion_walker* w, std::size_t n, group& g, float
 HWY_INLINE void scatter(const group& g, const float* before, std::size_t n, diffusion_walker* w,
                         float* after) {
 #if VMC_ROWS_OF_EIGHT
-  {
-    const DF df;
-    const hn::Rebind<std::int32_t, DF> di;
-    const hn::Rebind<std::int32_t, DD> dih;
-    using V = hn::Vec<DF>;
-    alignas(64) std::int32_t ix[2][lane_width];
-    for (std::size_t base = 0; base < lane_width; base += hn::Lanes(DD())) {
-      hn::Store(hn::DemoteTo(dih, hn::Load(DD(), g.ix1 + base)), dih, ix[0] + base);
-      hn::Store(hn::DemoteTo(dih, hn::Load(DD(), g.ix2 + base)), dih, ix[1] + base);
-    }
-    const auto moved = hn::Ne(hn::Load(df, g.accepted), hn::Zero(df));
-    V a[8];
-    for (std::size_t i = 0; i < 6; ++i) a[i] = hn::IfThenElse(moved, hn::Load(df, g.next[i]), hn::Load(df, g.r[i]));
-    a[6] = hn::IfThenElse(moved, hn::Load(df, g.next_eloc), hn::Load(df, before));
-    hn::Store(a[6], df, after);
-    a[7] = hn::IfThenElse(moved, hn::Load(df, g.next_psi), hn::Load(df, g.psi));
-    transpose8(a);
-    for (std::size_t k = 0; k < n; ++k) hn::StoreU(a[k], df, reinterpret_cast<float*>(w + k));
-    V b[8];
-    for (std::size_t i = 0; i < 6; ++i) {
-      b[i] = hn::IfThenElse(moved, hn::Load(df, g.next_drift[i]), hn::Load(df, g.drift[i]));
-    }
-    b[6] = hn::BitCast(df, hn::Load(di, ix[0]));
-    b[7] = hn::BitCast(df, hn::Load(di, ix[1]));
-    transpose8(b);
-    for (std::size_t k = 0; k < n; ++k) hn::StoreU(b[k], df, reinterpret_cast<float*>(w + k) + 8);
+  const DF df;
+  const hn::Rebind<std::int32_t, DF> di;
+  const hn::Rebind<std::int32_t, DD> dih;
+  using V = hn::Vec<DF>;
+  alignas(64) std::int32_t ix[2][lane_width];
+  for (std::size_t base = 0; base < lane_width; base += hn::Lanes(DD())) {
+    hn::Store(hn::DemoteTo(dih, hn::Load(DD(), g.ix1 + base)), dih, ix[0] + base);
+    hn::Store(hn::DemoteTo(dih, hn::Load(DD(), g.ix2 + base)), dih, ix[1] + base);
   }
+  const auto moved = hn::Ne(hn::Load(df, g.accepted), hn::Zero(df));
+  V a[8];
+  for (std::size_t i = 0; i < 6; ++i) {
+    a[i] = hn::IfThenElse(moved, hn::Load(df, g.next[i]), hn::Load(df, g.r[i]));
+  }
+  a[6] = hn::IfThenElse(moved, hn::Load(df, g.next_eloc), hn::Load(df, before));
+  hn::Store(a[6], df, after);
+  a[7] = hn::IfThenElse(moved, hn::Load(df, g.next_psi), hn::Load(df, g.psi));
+  transpose8(a);
+  for (std::size_t k = 0; k < n; ++k) hn::StoreU(a[k], df, reinterpret_cast<float*>(w + k));
+  V b[8];
+  for (std::size_t i = 0; i < 6; ++i) {
+    b[i] = hn::IfThenElse(moved, hn::Load(df, g.next_drift[i]), hn::Load(df, g.drift[i]));
+  }
+  b[6] = hn::BitCast(df, hn::Load(di, ix[0]));
+  b[7] = hn::BitCast(df, hn::Load(di, ix[1]));
+  transpose8(b);
+  for (std::size_t k = 0; k < n; ++k) hn::StoreU(b[k], df, reinterpret_cast<float*>(w + k) + 8);
 #else
-  {
-    for (std::size_t k = 0; k < n; ++k) {
-      diffusion_walker& x = w[k];
-      if (g.accepted[k] != 0.0f) {
-        for (std::size_t i = 0; i < 6; ++i) {
-          x.r[i] = g.next[i][k];
-          x.drift[i] = g.next_drift[i][k];
-        }
-        x.eloc = g.next_eloc[k];
-        x.psi = g.next_psi[k];
+  for (std::size_t k = 0; k < n; ++k) {
+    diffusion_walker& x = w[k];
+    if (g.accepted[k] != 0.0f) {
+      for (std::size_t i = 0; i < 6; ++i) {
+        x.r[i] = g.next[i][k];
+        x.drift[i] = g.next_drift[i][k];
       }
-      x.g = {static_cast<std::int32_t>(g.ix1[k]), static_cast<std::int32_t>(g.ix2[k])};
+      x.eloc = g.next_eloc[k];
+      x.psi = g.next_psi[k];
     }
-    for (std::size_t k = 0; k < lane_width; ++k) after[k] = g.accepted[k] != 0.0f ? g.next_eloc[k] : before[k];
+    x.g = {static_cast<std::int32_t>(g.ix1[k]), static_cast<std::int32_t>(g.ix2[k])};
+  }
+  for (std::size_t k = 0; k < lane_width; ++k) {
+    after[k] = g.accepted[k] != 0.0f ? g.next_eloc[k] : before[k];
   }
 #endif
 }
@@ -293,7 +293,8 @@ HWY_INLINE void weigh_at(const float* before, const float* after, std::size_t ba
   const D e_best(h.e_best), low(-h.e_cut), high(h.e_cut);
   const auto cut = [&](D e) {
     const D v = e - e_best;
-    return e_best + D(hn::IfThenElse(hn::Lt(v.v, low.v), low.v, hn::IfThenElse(hn::Lt(high.v, v.v), high.v, v.v)));
+    return e_best + D(hn::IfThenElse(hn::Lt(v.v, low.v), low.v,
+                                     hn::IfThenElse(hn::Lt(high.v, v.v), high.v, v.v)));
   };
   const D b = cut(widen_at(before + base)), a = cut(widen_at(after + base));
   hn::StoreU(a.v, dd, cut_after + base);
@@ -324,7 +325,9 @@ void DiffusionStepLanes(diffusion_walker* w, std::size_t n, const covalent_ionic
   for (std::size_t base = 0; base < lane_width; base += doubles) draw_test_and_branch(g, base);
   for (std::size_t base = 0; base < lane_width; base += floats) test(g, base, hbm_tau);
   scatter(g, before, n, w, after);
-  for (std::size_t base = 0; base < lane_width; base += doubles) weigh_at(before, after, base, h, cut_after, weight);
+  for (std::size_t base = 0; base < lane_width; base += doubles) {
+    weigh_at(before, after, base, h, cut_after, weight);
+  }
   for (std::size_t k = 0; k < n; ++k) {
     out[k] = {g.accepted[k] != 0.0f, before[k], after[k], g.branch[k]};
     weights[k] = {cut_after[k], weight[k]};

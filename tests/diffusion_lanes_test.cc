@@ -82,7 +82,9 @@ TEST_P(CovalentIonicLanes, EveryLaneIsTheScalarFunctionToTheBit) {
 // among them: every 4099th bit pattern, and the edges.
 std::vector<float> float_inputs() {
   std::vector<float> x;
-  for (std::uint64_t b = 0; b < (1ull << 32); b += 4099) x.push_back(std::bit_cast<float>(static_cast<std::uint32_t>(b)));
+  for (std::uint64_t b = 0; b < (1ull << 32); b += 4099) {
+    x.push_back(std::bit_cast<float>(static_cast<std::uint32_t>(b)));
+  }
   for (float v : {1.0f, 2.0f, 0.5f, std::sqrt(2.0f), std::nextafter(std::sqrt(2.0f), 3.0f),
                   std::nextafter(1.0f, 2.0f), std::nextafter(1.0f, 0.0f), 0x1p-126f, 0x1p-149f, 0.0f,
                   -1.0f, std::numeric_limits<float>::infinity(), std::numeric_limits<float>::max()}) {
@@ -170,7 +172,8 @@ TEST(ExactMath, AgreesWithLibm) {
   EXPECT_EQ(float_log(1.0f), 0.0f);
   EXPECT_EQ(float_log(0.0f), -std::numeric_limits<float>::infinity());
   EXPECT_TRUE(std::isnan(float_log(-1.0f)));
-  EXPECT_EQ(float_log(std::numeric_limits<float>::infinity()), std::numeric_limits<float>::infinity());
+  EXPECT_EQ(float_log(std::numeric_limits<float>::infinity()),
+            std::numeric_limits<float>::infinity());
   double worst_trig = 0;
   for (int k = 0; k <= 100000; ++k) {
     const float u = static_cast<float>(k) / 100000.0f;

@@ -218,7 +218,8 @@ TEST(DmcCheckpoint, OneOfAnotherDiffusionStepIsRefused) {
       checkpoint_state(checkpoint_bytes(earlier, "state"), id);
       ADD_FAILURE() << "a checkpoint of walk " << was << " was taken";
     } catch (const checkpoint_error& e) {
-      EXPECT_NE(std::string(e.what()).find("it was written with walk " + was + ", not 3"), std::string::npos)
+      EXPECT_NE(std::string(e.what()).find("it was written with walk " + was + ", not 3"),
+                std::string::npos)
           << e.what();
     }
   }

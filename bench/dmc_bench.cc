@@ -63,10 +63,7 @@ void LaneDiffusionStep(benchmark::State& state) {
   std::vector<vmc::diffusion_weight> weights(walkers);
   const vmc::diffusion_weighing h{-31.9, 1043.0, -31.9, tau};
   for (auto _ : state) {
-    for (std::size_t k = 0; k < walkers; k += vmc::lane_width) {
-      vmc::diffusion_step_lanes(w.data() + k, std::min(vmc::lane_width, walkers - k), trial(), tau,
-                                h, m.data() + k, weights.data() + k);
-    }
+    vmc::diffusion_step_lanes(w.data(), walkers, trial(), tau, h, m.data(), weights.data());
     benchmark::DoNotOptimize(m.data());
   }
   count(state);

@@ -34,35 +34,38 @@ namespace hn = hwy::HWY_NAMESPACE;
 
 namespace {
 
-// Float lanes at full width: eight in one vector on AVX2 and AVX-512 (four
-// on 128-bit targets, two vectors a group). The double work (the generator
-// and the weights) runs in double vectors of as many lanes as the target
-// has, with their own float lanes for the deviates.
-using DF = hn::CappedTag<float, lane_width>;
-using DD = hn::CappedTag<double, lane_width>;
+// A group is as many walkers as a float vector holds, and at least eight:
+// sixteen on AVX-512, eight in one vector on AVX2, and eight in two vectors
+// on 128-bit targets. The double work (the generator and the weights) runs
+// in double vectors of as many lanes as the target has, with their own
+// float lanes for the deviates.
+constexpr std::size_t group_width =
+    hn::MaxLanes(hn::ScalableTag<float>()) > lane_width ? 2 * lane_width : lane_width;
+using DF = hn::CappedTag<float, group_width>;
+using DD = hn::CappedTag<double, group_width>;
 using DFD = hn::Rebind<float, DD>;
 using F = lane_number<DF>;
 using D = lane_number<DD>;
 
 // A group gathered: each walker's state, the trial move and its evaluation.
 struct group {
-  alignas(64) float r[6][lane_width];
-  alignas(64) float drift[6][lane_width];
-  alignas(64) float psi[lane_width];
-  alignas(64) double ix1[lane_width];
-  alignas(64) double ix2[lane_width];
-  alignas(64) float u[6][lane_width];  // the uniform deviates, then the normal ones
-  alignas(64) float next[6][lane_width];
-  alignas(64) float next_eloc[lane_width];
-  alignas(64) float next_psi[lane_width];
-  alignas(64) float next_drift[6][lane_width];
-  alignas(64) float test_u[lane_width];    // the acceptance test's deviate
-  alignas(64) float accepted[lane_width];  // 1 or 0
-  alignas(64) double branch[lane_width];   // the branching's deviate
+  alignas(64) float r[6][group_width];
+  alignas(64) float drift[6][group_width];
+  alignas(64) float psi[group_width];
+  alignas(64) double ix1[group_width];
+  alignas(64) double ix2[group_width];
+  alignas(64) float u[6][group_width];  // the uniform deviates, then the normal ones
+  alignas(64) float next[6][group_width];
+  alignas(64) float next_eloc[group_width];
+  alignas(64) float next_psi[group_width];
+  alignas(64) float next_drift[6][group_width];
+  alignas(64) float test_u[group_width];    // the acceptance test's deviate
+  alignas(64) float accepted[group_width];  // 1 or 0
+  alignas(64) double branch[group_width];   // the branching's deviate
 };
 
 template <class Tag>
-HWY_INLINE std::array<lane_number<Tag>, 6> load6(Tag d, const float (&x)[6][lane_width],
+HWY_INLINE std::array<lane_number<Tag>, 6> load6(Tag d, const float (&x)[6][group_width],
                                                  std::size_t base) {
   std::array<lane_number<Tag>, 6> out;
   for (std::size_t i = 0; i < 6; ++i) out[i] = lane_number<Tag>(hn::LoadU(d, x[i] + base));
@@ -151,8 +154,9 @@ HWY_INLINE void test(group& g, std::size_t base, F hbm_tau) {
 
 // A walker is one cache line of 16 four-byte fields: r (6), eloc, psi,
 // drift (6) and the generator's two states. Where a float vector holds eight
-// lanes, a group is gathered as two 8 x 8 blocks of walker rows turned into
-// columns, and scattered back the same way; elsewhere field by field.
+// lanes or more, each eight walkers of a group are gathered as two 8 x 8
+// blocks of walker rows turned into columns, and scattered back the same
+// way; elsewhere field by field.
 static_assert(sizeof(diffusion_walker) == 16 * sizeof(float) &&
               offsetof(diffusion_walker, eloc) == 24 && offsetof(diffusion_walker, psi) == 28 &&
               offsetof(diffusion_walker, drift) == 32 && offsetof(diffusion_walker, g) == 56 &&
@@ -160,20 +164,21 @@ static_assert(sizeof(diffusion_walker) == 16 * sizeof(float) &&
 
 #if HWY_TARGET != HWY_SCALAR && HWY_MAX_BYTES >= 32
 #define VMC_ROWS_OF_EIGHT 1
-static_assert(hn::MaxLanes(DF()) == 8);
+using D8 = hn::CappedTag<float, 8>;
+using V8 = hn::Vec<D8>;
+static_assert(hn::MaxLanes(D8()) == 8 && group_width % 8 == 0);
 
 // Rows to columns of eight float vectors of eight (its own inverse): pairs
 // of lanes, then pairs of pairs, then the two 128-bit halves.
-template <class V>
-HWY_INLINE void transpose8(V (&v)[8]) {
-  const DF df;
-  const hn::Repartition<double, DF> d64;
-  V t[8];
+HWY_INLINE void transpose8(V8 (&v)[8]) {
+  const D8 df;
+  const hn::Repartition<double, D8> d64;
+  V8 t[8];
   for (std::size_t k = 0; k < 8; k += 2) {
     t[k] = hn::InterleaveLower(df, v[k], v[k + 1]);
     t[k + 1] = hn::InterleaveUpper(df, v[k], v[k + 1]);
   }
-  V u[8];
+  V8 u[8];
   for (std::size_t k = 0; k < 8; k += 4) {
     for (std::size_t j = 0; j < 2; ++j) {
       const auto a = hn::BitCast(d64, t[k + j]), b = hn::BitCast(d64, t[k + j + 2]);
@@ -194,33 +199,33 @@ HWY_INLINE void transpose8(V (&v)[8]) {
 // `before`; lanes past n take walker 0.
 HWY_INLINE void gather(const diffusion_walker* w, std::size_t n, group& g, float* before) {
 #if VMC_ROWS_OF_EIGHT
-  const DF df;
-  const hn::Rebind<std::int32_t, DF> di;
+  const D8 df;
+  const hn::Rebind<std::int32_t, D8> di;
   const hn::Rebind<std::int32_t, DD> dih;
-  using V = hn::Vec<DF>;
-  V a[8];
-  for (std::size_t k = 0; k < 8; ++k) {
-    a[k] = hn::LoadU(df, reinterpret_cast<const float*>(w + (k < n ? k : 0)));
+  alignas(64) std::int32_t ix[2][group_width];
+  for (std::size_t o = 0; o < group_width; o += 8) {
+    const auto row = [&](std::size_t k) {
+      return reinterpret_cast<const float*>(w + (o + k < n ? o + k : 0));
+    };
+    V8 a[8];
+    for (std::size_t k = 0; k < 8; ++k) a[k] = hn::LoadU(df, row(k));
+    transpose8(a);
+    for (std::size_t i = 0; i < 6; ++i) hn::Store(a[i], df, g.r[i] + o);
+    hn::Store(a[6], df, before + o);
+    hn::Store(a[7], df, g.psi + o);
+    V8 b[8];
+    for (std::size_t k = 0; k < 8; ++k) b[k] = hn::LoadU(df, row(k) + 8);
+    transpose8(b);
+    for (std::size_t i = 0; i < 6; ++i) hn::Store(b[i], df, g.drift[i] + o);
+    hn::Store(hn::BitCast(di, b[6]), di, ix[0] + o);
+    hn::Store(hn::BitCast(di, b[7]), di, ix[1] + o);
   }
-  transpose8(a);
-  for (std::size_t i = 0; i < 6; ++i) hn::Store(a[i], df, g.r[i]);
-  hn::Store(a[6], df, before);
-  hn::Store(a[7], df, g.psi);
-  V b[8];
-  for (std::size_t k = 0; k < 8; ++k) {
-    b[k] = hn::LoadU(df, reinterpret_cast<const float*>(w + (k < n ? k : 0)) + 8);
-  }
-  transpose8(b);
-  for (std::size_t i = 0; i < 6; ++i) hn::Store(b[i], df, g.drift[i]);
-  alignas(64) std::int32_t ix[2][lane_width];
-  hn::Store(hn::BitCast(di, b[6]), di, ix[0]);
-  hn::Store(hn::BitCast(di, b[7]), di, ix[1]);
-  for (std::size_t base = 0; base < lane_width; base += hn::Lanes(DD())) {
+  for (std::size_t base = 0; base < group_width; base += hn::Lanes(DD())) {
     hn::Store(hn::PromoteTo(DD(), hn::Load(dih, ix[0] + base)), DD(), g.ix1 + base);
     hn::Store(hn::PromoteTo(DD(), hn::Load(dih, ix[1] + base)), DD(), g.ix2 + base);
   }
 #else
-  for (std::size_t k = 0; k < lane_width; ++k) {
+  for (std::size_t k = 0; k < group_width; ++k) {
     const diffusion_walker& x = w[k < n ? k : 0];
     for (std::size_t i = 0; i < 6; ++i) {
       g.r[i][k] = x.r[i];
@@ -239,33 +244,35 @@ HWY_INLINE void gather(const diffusion_walker* w, std::size_t n, group& g, float
 HWY_INLINE void scatter(const group& g, const float* before, std::size_t n, diffusion_walker* w,
                         float* after) {
 #if VMC_ROWS_OF_EIGHT
-  const DF df;
-  const hn::Rebind<std::int32_t, DF> di;
+  const D8 df;
+  const hn::Rebind<std::int32_t, D8> di;
   const hn::Rebind<std::int32_t, DD> dih;
-  using V = hn::Vec<DF>;
-  alignas(64) std::int32_t ix[2][lane_width];
-  for (std::size_t base = 0; base < lane_width; base += hn::Lanes(DD())) {
+  alignas(64) std::int32_t ix[2][group_width];
+  for (std::size_t base = 0; base < group_width; base += hn::Lanes(DD())) {
     hn::Store(hn::DemoteTo(dih, hn::Load(DD(), g.ix1 + base)), dih, ix[0] + base);
     hn::Store(hn::DemoteTo(dih, hn::Load(DD(), g.ix2 + base)), dih, ix[1] + base);
   }
-  const auto moved = hn::Ne(hn::Load(df, g.accepted), hn::Zero(df));
-  V a[8];
-  for (std::size_t i = 0; i < 6; ++i) {
-    a[i] = hn::IfThenElse(moved, hn::Load(df, g.next[i]), hn::Load(df, g.r[i]));
+  for (std::size_t o = 0; o < n; o += 8) {
+    const std::size_t m = std::min<std::size_t>(8, n - o);
+    const auto moved = hn::Ne(hn::Load(df, g.accepted + o), hn::Zero(df));
+    const auto pick = [&](const float* next, const float* old) {
+      return hn::IfThenElse(moved, hn::Load(df, next + o), hn::Load(df, old + o));
+    };
+    V8 a[8];
+    for (std::size_t i = 0; i < 6; ++i) a[i] = pick(g.next[i], g.r[i]);
+    a[6] = pick(g.next_eloc, before);
+    a[7] = pick(g.next_psi, g.psi);
+    transpose8(a);
+    for (std::size_t k = 0; k < m; ++k) hn::StoreU(a[k], df, reinterpret_cast<float*>(w + o + k));
+    V8 b[8];
+    for (std::size_t i = 0; i < 6; ++i) b[i] = pick(g.next_drift[i], g.drift[i]);
+    b[6] = hn::BitCast(df, hn::Load(di, ix[0] + o));
+    b[7] = hn::BitCast(df, hn::Load(di, ix[1] + o));
+    transpose8(b);
+    for (std::size_t k = 0; k < m; ++k) {
+      hn::StoreU(b[k], df, reinterpret_cast<float*>(w + o + k) + 8);
+    }
   }
-  a[6] = hn::IfThenElse(moved, hn::Load(df, g.next_eloc), hn::Load(df, before));
-  hn::Store(a[6], df, after);
-  a[7] = hn::IfThenElse(moved, hn::Load(df, g.next_psi), hn::Load(df, g.psi));
-  transpose8(a);
-  for (std::size_t k = 0; k < n; ++k) hn::StoreU(a[k], df, reinterpret_cast<float*>(w + k));
-  V b[8];
-  for (std::size_t i = 0; i < 6; ++i) {
-    b[i] = hn::IfThenElse(moved, hn::Load(df, g.next_drift[i]), hn::Load(df, g.drift[i]));
-  }
-  b[6] = hn::BitCast(df, hn::Load(di, ix[0]));
-  b[7] = hn::BitCast(df, hn::Load(di, ix[1]));
-  transpose8(b);
-  for (std::size_t k = 0; k < n; ++k) hn::StoreU(b[k], df, reinterpret_cast<float*>(w + k) + 8);
 #else
   for (std::size_t k = 0; k < n; ++k) {
     diffusion_walker& x = w[k];
@@ -279,10 +286,10 @@ HWY_INLINE void scatter(const group& g, const float* before, std::size_t n, diff
     }
     x.g = {static_cast<std::int32_t>(g.ix1[k]), static_cast<std::int32_t>(g.ix2[k])};
   }
-  for (std::size_t k = 0; k < lane_width; ++k) {
+#endif
+  for (std::size_t k = 0; k < group_width; ++k) {
     after[k] = g.accepted[k] != 0.0f ? g.next_eloc[k] : before[k];
   }
-#endif
 }
 
 // Each lane's weigh(): the cut local energies before and after (std::clamp's
@@ -305,32 +312,42 @@ HWY_INLINE void weigh_at(const float* before, const float* after, std::size_t ba
 
 }  // namespace
 
-void DiffusionStepLanes(diffusion_walker* w, std::size_t n, const covalent_ionic_trial<float>& t,
-                        double tau, const diffusion_weighing& h, diffusion_move* out,
-                        diffusion_weight* weights) {
-  group g;
-  alignas(64) float before[lane_width], after[lane_width];
-  alignas(64) double cut_after[lane_width], weight[lane_width];
-  // Lanes past n hold copies of the first walker, walked and dropped.
-  gather(w, n, g, before);
+// The walkers group by group, each group's lanes past its last walker
+// holding copies of its first, walked and dropped.
+void DiffusionStepLanes(diffusion_walker* walkers, std::size_t count,
+                        const covalent_ionic_trial<float>& t, double tau,
+                        const diffusion_weighing& h, diffusion_move* moves,
+                        diffusion_weight* weighed) {
   const double hbm_tau_scalar = static_cast<double>(t.hbm) * tau;
   const F hbm_tau(hbm_tau_scalar);
   const F spread(std::sqrt(hbm_tau_scalar));
   const covalent_ionic_trial<F> lanes_trial = broadcast(t);
   const std::size_t doubles = hn::Lanes(DD()), floats = hn::Lanes(DF());
-  for (std::size_t base = 0; base < lane_width; base += doubles) draw_uniform(g, base);
-  for (std::size_t base = 0; base < lane_width; base += floats) normal_at(g, base);
-  for (std::size_t base = 0; base < lane_width; base += floats) propose(g, base, hbm_tau, spread);
-  for (std::size_t base = 0; base < lane_width; base += floats) evaluate_at(g, base, lanes_trial);
-  for (std::size_t base = 0; base < lane_width; base += doubles) draw_test_and_branch(g, base);
-  for (std::size_t base = 0; base < lane_width; base += floats) test(g, base, hbm_tau);
-  scatter(g, before, n, w, after);
-  for (std::size_t base = 0; base < lane_width; base += doubles) {
-    weigh_at(before, after, base, h, cut_after, weight);
-  }
-  for (std::size_t k = 0; k < n; ++k) {
-    out[k] = {g.accepted[k] != 0.0f, before[k], after[k], g.branch[k]};
-    weights[k] = {cut_after[k], weight[k]};
+  for (std::size_t first = 0; first < count; first += group_width) {
+    diffusion_walker* const w = walkers + first;
+    const std::size_t n = std::min(group_width, count - first);
+    group g;
+    alignas(64) float before[group_width], after[group_width];
+    alignas(64) double cut_after[group_width], weight[group_width];
+    gather(w, n, g, before);
+    for (std::size_t base = 0; base < group_width; base += doubles) draw_uniform(g, base);
+    for (std::size_t base = 0; base < group_width; base += floats) normal_at(g, base);
+    for (std::size_t base = 0; base < group_width; base += floats) {
+      propose(g, base, hbm_tau, spread);
+    }
+    for (std::size_t base = 0; base < group_width; base += floats) {
+      evaluate_at(g, base, lanes_trial);
+    }
+    for (std::size_t base = 0; base < group_width; base += doubles) draw_test_and_branch(g, base);
+    for (std::size_t base = 0; base < group_width; base += floats) test(g, base, hbm_tau);
+    scatter(g, before, n, w, after);
+    for (std::size_t base = 0; base < group_width; base += doubles) {
+      weigh_at(before, after, base, h, cut_after, weight);
+    }
+    for (std::size_t k = 0; k < n; ++k) {
+      moves[first + k] = {g.accepted[k] != 0.0f, before[k], after[k], g.branch[k]};
+      weighed[first + k] = {cut_after[k], weight[k]};
+    }
   }
 }
 
@@ -526,7 +543,6 @@ HWY_EXPORT(ExactExpLanes);
 void diffusion_step_lanes(diffusion_walker* w, std::size_t n, const covalent_ionic_trial<float>& t,
                           double tau, const diffusion_weighing& h, diffusion_move* out,
                           diffusion_weight* weights) {
-  if (n > lane_width) throw std::invalid_argument("diffusion_step_lanes: more walkers than lanes");
   for (std::size_t k = 0; k < n; ++k) {
     // The lanes step a x mod m, which Schrage's step equals only in 0 ... m - 1.
     if (w[k].g.ix1 < 0 || w[k].g.ix1 >= 2147483563 || w[k].g.ix2 < 0 || w[k].g.ix2 >= 2147483399) {

@@ -7,14 +7,14 @@
 #include "walk/diffusion.h"
 
 // The diffusion step and the covalent-ionic trial function in vector lanes:
-// eight walkers gathered into struct-of-arrays lanes, moved, evaluated and
-// tested together, and scattered back, each lane to the bit what the scalar
-// diffusion_step gives that walker. Which walkers share a group never
-// changes a walker's numbers.
+// walkers gathered eight or sixteen at a time (as the target's vectors hold)
+// into struct-of-arrays lanes, moved, evaluated and tested together, and
+// scattered back, each lane to the bit what the scalar diffusion_step gives
+// that walker. Which walkers share a group never changes a walker's numbers.
 
 namespace vmc {
 
-// diffusion_step(w[k], t, tau) for k = 0 ... n - 1 (n <= lane_width), the
+// diffusion_step(w[k], t, tau) for k = 0 ... n - 1 (any n), the
 // moves into out[k], and weigh(out[k], h) into weights[k]. Every generator's
 // state must lie in 0 ... m - 1 of each component, as after any one draw.
 void diffusion_step_lanes(diffusion_walker* w, std::size_t n, const covalent_ionic_trial<float>& t,

@@ -249,9 +249,9 @@ bool uneven(const std::vector<walker_part>& parts, const std::vector<std::size_t
   return false;
 }
 
-// Moves and weighs the part's walkers in groups of lane_width, in vector
-// lanes, each to the bit as diffusion_step and weigh would alone, and counts
-// the acceptances; times the whole.
+// Moves and weighs the part's walkers in vector lanes, each to the bit as
+// diffusion_step and weigh would alone, and counts the acceptances; times
+// the whole.
 void move_part(walker_part& part, const covalent_ionic_trial<float>& t, double tau,
                const diffusion_weighing& h) {
   const double start = omp_get_wtime();
@@ -259,11 +259,7 @@ void move_part(walker_part& part, const covalent_ionic_trial<float>& t, double t
   part.done.resize(n);
   part.weights.resize(n);
   std::int64_t accepted = 0;
-  for (std::size_t first = 0; first < n; first += lane_width) {
-    const std::size_t count = std::min(lane_width, n - first);
-    diffusion_step_lanes(part.walkers.data() + first, count, t, tau, h, part.done.data() + first,
-                         part.weights.data() + first);
-  }
+  diffusion_step_lanes(part.walkers.data(), n, t, tau, h, part.done.data(), part.weights.data());
   for (const diffusion_move& m : part.done) accepted += m.accepted;
   part.accepted = accepted;
   part.seconds = omp_get_wtime() - start;

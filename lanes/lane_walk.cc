@@ -184,61 +184,87 @@ struct covalent_ionic_lanes {
   }
 };
 
-// Walks lanes [base, base + Lanes) of the group for `steps` steps.
-// Adds one step's local energies (and acceptance, 1 or 0) of lanes
-// [base, base + Lanes) to the statistics: blocking::add and the accepted sums
-// of energy_statistics, operation for operation, in double lanes.
-HWY_INLINE void add_to_statistics(lane_statistics& s, std::size_t base, VD eloc, VD accepted) {
+// The measured steps of a vector wait here, then enter the statistics
+// together: a loop over the values of each blocking level in turn keeps the
+// level's sums in registers, where adding each step across all levels went
+// through memory.
+constexpr std::size_t buffered_steps = 64;
+
+// Adds `count` buffered steps (local energies e and acceptances a, 1 or 0,
+// step i at e[i * stride], lanes [at, at + Lanes) of a double vector) to the
+// statistics: blocking::add and the accepted sums of energy_statistics, each
+// level's operations on its values in their order, in double lanes. Every
+// level's values depend only on the level below, so taking the levels one
+// after the other rather than step by step changes no operation of any lane.
+HWY_INLINE void add_steps(lane_statistics& s, std::size_t at, const float* e, const float* a,
+                          std::size_t count, std::size_t stride) {
   const DD dd;
-  const VD one = hn::Set(dd, 1.0);
-  hn::StoreU(hn::Add(hn::LoadU(dd, s.accepted + base), accepted), dd, s.accepted + base);
-  // A rejected step adds +0, which leaves a sum that started at +0 as it is.
-  hn::StoreU(hn::Add(hn::LoadU(dd, s.sum_accepted + base),
-                     hn::IfThenElseZero(hn::Eq(accepted, one), eloc)),
-             dd, s.sum_accepted + base);
-  if (s.n[0][base] == 0) hn::StoreU(eloc, dd, s.shift + base);
-  VD y = hn::Sub(eloc, hn::LoadU(dd, s.shift + base));
-  for (std::size_t l = 0; l < lane_statistics::levels; ++l) {
-    const std::size_t at = base;
-    if (s.n[l][at] == 0) {
-      hn::StoreU(y, dd, s.first[l] + at);
-    } else {
-      const VD products = hn::LoadU(dd, s.sum_products[l] + at);
-      hn::StoreU(hn::Add(products, hn::Mul(hn::LoadU(dd, s.last[l] + at), y)), dd,
-                 s.sum_products[l] + at);
+  const hn::Rebind<float, DD> dh;
+  constexpr std::size_t most = hn::MaxLanes(DD());
+  const std::size_t lanes = hn::Lanes(dd);
+  const auto value = [&](const float* x, std::size_t i) {
+    return hn::PromoteTo(dd, hn::LoadU(dh, x + i * stride));
+  };
+  if (s.n[0][at] == 0) hn::StoreU(value(e, 0), dd, s.shift + at);
+  const VD shift = hn::LoadU(dd, s.shift + at), one = hn::Set(dd, 1.0);
+  VD accepted = hn::LoadU(dd, s.accepted + at), sum_accepted = hn::LoadU(dd, s.sum_accepted + at);
+  HWY_ALIGN double y[buffered_steps * most];
+  for (std::size_t i = 0; i < count; ++i) {
+    const VD eloc = value(e, i), took = value(a, i);
+    accepted = hn::Add(accepted, took);
+    // A rejected step adds +0, which leaves a sum that started at +0 as it is.
+    sum_accepted = hn::Add(sum_accepted, hn::IfThenElseZero(hn::Eq(took, one), eloc));
+    hn::Store(hn::Sub(eloc, shift), dd, y + i * lanes);
+  }
+  hn::StoreU(accepted, dd, s.accepted + at);
+  hn::StoreU(sum_accepted, dd, s.sum_accepted + at);
+  // The count and the pairing are the vector's, kept at its first lane.
+  std::size_t values = count;
+  for (std::size_t l = 0; l < lane_statistics::levels && values > 0; ++l) {
+    VD sum = hn::LoadU(dd, s.sum[l] + at), squares = hn::LoadU(dd, s.sum_squares[l] + at);
+    VD products = hn::LoadU(dd, s.sum_products[l] + at), last = hn::LoadU(dd, s.last[l] + at);
+    std::int64_t n = s.n[l][at];
+    bool pending = s.pending[l][at];
+    std::size_t above = 0;  // the values of the level above, written over these
+    for (std::size_t i = 0; i < values; ++i) {
+      const VD v = hn::Load(dd, y + i * lanes);
+      if (n == 0) {
+        hn::StoreU(v, dd, s.first[l] + at);
+      } else {
+        products = hn::Add(products, hn::Mul(last, v));
+      }
+      sum = hn::Add(sum, v);
+      squares = hn::Add(squares, hn::Mul(v, v));
+      const VD previous = last;
+      last = v;
+      ++n;
+      // The value before this one and this one make one block of the level above.
+      if (pending) {
+        hn::Store(hn::Mul(hn::Set(dd, 0.5), hn::Add(previous, v)), dd, y + above * lanes);
+        ++above;
+      }
+      pending = !pending;
     }
-    hn::StoreU(hn::Add(hn::LoadU(dd, s.sum[l] + at), y), dd, s.sum[l] + at);
-    hn::StoreU(hn::Add(hn::LoadU(dd, s.sum_squares[l] + at), hn::Mul(y, y)), dd,
-               s.sum_squares[l] + at);
-    const VD previous = hn::LoadU(dd, s.last[l] + at);
-    hn::StoreU(y, dd, s.last[l] + at);
-    // The count and the pairing are the vector's, kept at its first lane.
-    const bool pending = s.pending[l][at];
-    ++s.n[l][at];
-    s.pending[l][at] = !pending;
-    if (!pending) return;
-    // The value before this one and this one make one block of the level above.
-    y = hn::Mul(hn::Set(dd, 0.5), hn::Add(previous, y));
+    hn::StoreU(sum, dd, s.sum[l] + at);
+    hn::StoreU(squares, dd, s.sum_squares[l] + at);
+    hn::StoreU(products, dd, s.sum_products[l] + at);
+    hn::StoreU(last, dd, s.last[l] + at);
+    s.n[l][at] = n;
+    s.pending[l][at] = pending;
+    values = above;
   }
 }
 
-// One step of a float vector of lanes into the statistics: one double
-// vector of lanes from base, or two, the second from base_high.
-template <std::size_t H, class V>
-HWY_INLINE void add_step(lane_statistics& s, std::size_t base, std::size_t base_high, V eloc,
-                         V accepted) {
-  const DD dd;
-  if constexpr (H == 1) {
-    (void)base_high;
-    add_to_statistics(s, base, hn::PromoteTo(dd, eloc), hn::PromoteTo(dd, accepted));
-  } else {
-#if HWY_TARGET != HWY_SCALAR
-    const hn::Half<DF> dh;
-    add_to_statistics(s, base, hn::PromoteTo(dd, hn::LowerHalf(dh, eloc)),
-                      hn::PromoteTo(dd, hn::LowerHalf(dh, accepted)));
-    add_to_statistics(s, base_high, hn::PromoteTo(dd, hn::UpperHalf(dh, eloc)),
-                      hn::PromoteTo(dd, hn::UpperHalf(dh, accepted)));
-#endif
+// The buffered steps of a float vector of lanes into the statistics: one
+// double vector of lanes from base, or two, the second from base_high.
+template <std::size_t H>
+HWY_INLINE void add_buffered(lane_statistics& s, std::size_t base, std::size_t base_high,
+                             const float* e, const float* a, std::size_t count) {
+  const std::size_t stride = hn::Lanes(DF());
+  add_steps(s, base, e, a, count, stride);
+  if constexpr (H == 2) {
+    const std::size_t half = hn::Lanes(DD());
+    add_steps(s, base_high, e + half, a + half, count, stride);
   }
 }
 
@@ -267,6 +293,10 @@ HWY_INLINE void walk_vector(lane_walkers& w, std::size_t base, std::int64_t step
   float* const configuration_out =
       out != nullptr && !out->configuration.empty() ? out->configuration.data() : nullptr;
 
+  HWY_ALIGN float eloc_buffer[buffered_steps * hn::MaxLanes(DF())];
+  HWY_ALIGN float accepted_buffer[buffered_steps * hn::MaxLanes(DF())];
+  std::size_t waiting = 0;  // steps in the buffers
+
   for (std::int64_t j = 0; j < steps; ++j) {
     // r + (2u - 1) g, coordinate by coordinate in the order x1 ... z2.
     VF trial[6];
@@ -287,7 +317,12 @@ HWY_INLINE void walk_vector(lane_walkers& w, std::size_t base, std::int64_t step
     eloc = hn::IfThenElse(accepted, at.eloc, eloc);
     psi = hn::IfThenElse(accepted, at.psi, psi);
     if (stats != nullptr) {
-      add_step<halves>(*stats, base, base_high, eloc, hn::IfThenElseZero(accepted, one));
+      hn::Store(eloc, df, eloc_buffer + waiting * hn::Lanes(df));
+      hn::Store(hn::IfThenElseZero(accepted, one), df, accepted_buffer + waiting * hn::Lanes(df));
+      if (++waiting == buffered_steps) {
+        add_buffered<halves>(*stats, base, base_high, eloc_buffer, accepted_buffer, waiting);
+        waiting = 0;
+      }
     }
     if (eloc_out != nullptr) {
       const std::size_t row = static_cast<std::size_t>(j) * lane_width + base;
@@ -309,6 +344,9 @@ HWY_INLINE void walk_vector(lane_walkers& w, std::size_t base, std::int64_t step
     }
   }
 
+  if (waiting > 0) {
+    add_buffered<halves>(*stats, base, base_high, eloc_buffer, accepted_buffer, waiting);
+  }
   for (int i = 0; i < 6; ++i) hn::StoreU(r[i], df, w.r[i] + base);
   hn::StoreU(eloc, df, w.eloc + base);
   hn::StoreU(psi, df, w.psi + base);

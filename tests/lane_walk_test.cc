@@ -198,7 +198,8 @@ TEST_P(LaneTargets, CovalentIonicReflectingLanesAreTheScalarWalkToTheBit) {
 }
 
 TEST_P(LaneTargets, StatisticsAreTheScalarWalksToTheBit) {
-  // 3001 steps: eleven blocking levels, the top ones still pending.
+  // 3001 steps: eleven blocking levels, the top ones still pending, walked
+  // in pieces that end inside the lanes' buffer of steps and on its edge.
   constexpr std::int64_t steps = 3001;
   lane_walkers group{};
   std::vector<energy_statistics> expected(lane_width);
@@ -210,7 +211,9 @@ TEST_P(LaneTargets, StatisticsAreTheScalarWalksToTheBit) {
                     acceptance::above_deviate, steps, expected[k]);
   }
   auto stats = std::make_unique<lane_statistics>();
-  walk_lanes(group, steps, nullptr, stats.get());
+  for (const std::int64_t piece : {1, 1000, 63, 1, 128, 1808}) {
+    walk_lanes(group, piece, nullptr, stats.get());
+  }
   for (std::size_t k = 0; k < lane_width; ++k) {
     const energy_statistics got = statistics_in_lane(*stats, k);
     const energy_statistics& e = expected[k];

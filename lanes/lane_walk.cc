@@ -268,6 +268,8 @@ HWY_INLINE void add_buffered(lane_statistics& s, std::size_t base, std::size_t b
   }
 }
 
+// Walks lanes [base, base + Lanes) of the group for `steps` steps; with
+// stats, every step's energy and acceptance are in them when it returns.
 template <class Trial>
 HWY_INLINE void walk_vector(lane_walkers& w, std::size_t base, std::int64_t steps,
                             lane_steps* out, lane_statistics* stats) {

@@ -218,8 +218,9 @@ TEST(ExactMath, AgreesWithLibm) {
 
 // A diffusion walk of 21 walkers (a group of sixteen, or two of eight, and
 // five more) against 21 scalar ones, every step's move record and the
-// walkers' whole state bit by bit, at the default time step and at a large one that refuses moves; one
-// walker starts 60 A out, where the exponential takes its guard.
+// walkers' whole state bit by bit, at the default time step and at a large
+// one that refuses moves; one walker starts 60 A out, where the exponential
+// takes its guard.
 using DiffusionLanes = EachLaneTarget;
 
 TEST_P(DiffusionLanes, EveryLaneIsTheScalarStepToTheBit) {

@@ -69,8 +69,8 @@ inline std::array<float, 6> normal_deviates(ecuyer& g) {
 // then good to about 3e-7 at any tau, far below what any acceptance notices.
 // Draws eight deviates from the walker's own stream: six for the move, one
 // for the test, one for the branching that follows. diffusion_step_lanes
-// (lanes/diffusion_lanes.h) takes eight walkers at once and equals it to the
-// bit; this one is the reference its tests hold it to.
+// (lanes/diffusion_lanes.h) takes any number of walkers, eight or sixteen
+// at once, and equals it to the bit; this one is the reference its tests hold it to.
 inline diffusion_move diffusion_step(diffusion_walker& w, const covalent_ionic_trial<float>& t,
                                      double tau) {
   const double hbm_tau_double = static_cast<double>(t.hbm) * tau;
